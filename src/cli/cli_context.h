@@ -1,0 +1,23 @@
+#pragma once
+// What every tavomark-cli command shares: the global options and the exit code
+// that the chosen command leaves behind.
+
+#include <filesystem>
+
+namespace CLI {
+class App;
+}
+
+namespace tavomark::cli {
+
+struct CliContext {
+  // The project directory: "tavomark.dat" and the "config" folder live here.
+  std::filesystem::path projectDir;
+  int exitCode = 0;
+};
+
+// Each command family adds its subcommands to the application. A command's
+// callback stores its exit code in the context; failures print to stderr.
+// (Declared here, defined in the family's own source file.)
+
+}  // namespace tavomark::cli

@@ -1,0 +1,33 @@
+#pragma once
+// Struct-pack files: the binary layout (64-byte header, then one 256-byte slot
+// per record) and the ';'-separated text layout used by struct export/import,
+// the import dump and import of values by name.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+
+#include "record.h"
+
+namespace tavomark {
+
+inline constexpr std::size_t kRecordSlotBytes = 256;
+
+void SerializeRecord(const Record& record, uint8_t out[kRecordSlotBytes]);
+void DeserializeRecord(const uint8_t in[kRecordSlotBytes], Record& record);
+
+// Binary layout. The writer stores numRecords from the list and clears isChanged
+// after the header. The reader replaces header and records; 0 on a bad
+// signature (pack unchanged) or a short read (records so far kept).
+[[nodiscard]] int WriteBinStructPack(std::FILE* file, StructPack& pack);
+[[nodiscard]] int ReadBinStructPack(std::FILE* file, StructPack& pack);
+
+// Text layout. Lines of any length are read whole; fields end with ';'.
+[[nodiscard]] int WriteStructPack(std::FILE* file, const StructPack& pack);
+[[nodiscard]] int ReadStructPack(std::FILE* file, StructPack& pack);
+
+// Path forms; saving goes through a temporary file and never damages the old one.
+[[nodiscard]] int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
+[[nodiscard]] int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
+
+}  // namespace tavomark
