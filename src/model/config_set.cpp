@@ -1,0 +1,251 @@
+#include "config_set.h"
+
+#include <cstring>
+
+#include "atomic_file.h"
+#include "bytes.h"
+#include "names.h"
+#include "pack.h"
+#include "struct_pack_file.h"
+
+namespace tavomark {
+
+uint32_t UserConfSet::Entry(std::size_t list, std::size_t row) const {
+  if (list >= kUserConfLists || row >= kUserConfEntries) return 0;
+  return GetU32(data.data() + (list * kUserConfEntries + row) * 4);
+}
+
+void UserConfSet::SetEntry(std::size_t list, std::size_t row, uint32_t position) {
+  if (list >= kUserConfLists || row >= kUserConfEntries) return;
+  PutU32(data.data() + (list * kUserConfEntries + row) * 4, position);
+}
+
+ConfigSet CreateConfigSet() {
+  ConfigSet set;
+  set.monitor = CreateStructPack();
+  set.param = CreateStructPack();
+  set.calib = CreateStructPack();
+  set.info = CreateStructPack();
+  return set;
+}
+
+void DisposeConfigSet(ConfigSet& set) {
+  DisposeStructPack(set.monitor);
+  DisposeStructPack(set.param);
+  DisposeStructPack(set.calib);
+  DisposeStructPack(set.info);
+  std::memset(set.name, 0, sizeof set.name);
+}
+
+int CopyConfigSet(ConfigSet& dst, const ConfigSet& src) {
+  if (!StructPackCopy(dst.monitor, src.monitor, 0)) return 0;
+  if (!StructPackCopy(dst.param, src.param, 0)) return 0;
+  if (!StructPackCopy(dst.info, src.info, 0)) return 0;
+  if (!StructPackCopy(dst.calib, src.calib, 0)) return 0;
+  std::memcpy(dst.name, src.name, sizeof dst.name);
+  return 1;
+}
+
+bool IsCompleteConfigSet(const ConfigSet& set) {
+  return !set.param.records.empty() && !set.info.records.empty() && !set.calib.records.empty() &&
+         !set.monitor.records.empty();
+}
+
+bool IsCoherentConfigSet(const ConfigSet& set, char letter) {
+  const uint16_t code = set.param.header.codeProj;
+  if (set.info.header.codeProj != code || set.monitor.header.codeProj != code) return false;
+  return letter == 0 || letter == set.monitor.header.compVerFw;
+}
+
+bool IsChangedConfigSet(const ConfigSet& set) {
+  return set.monitor.header.isChanged || set.param.header.isChanged || set.calib.header.isChanged ||
+         set.info.header.isChanged;
+}
+
+bool IsNewConfigSet(const ConfigSet& set) {
+  return set.monitor.header.isNew || set.param.header.isNew || set.calib.header.isNew || set.info.header.isNew;
+}
+
+StructPack& GetTabIndexedStruct(ConfigSet& set, int tabIndex) {
+  switch (tabIndex) {
+    case 0: return set.param;
+    case 1: return set.info;
+    case 3: return set.monitor;
+    default: return set.calib;
+  }
+}
+
+const StructPack& GetTabIndexedStruct(const ConfigSet& set, int tabIndex) {
+  return GetTabIndexedStruct(const_cast<ConfigSet&>(set), tabIndex);
+}
+
+// ---- text-mode translation --------------------------------------------------------
+
+std::vector<uint8_t> ToCrLf(const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> out;
+  out.reserve(bytes.size() + bytes.size() / 64);
+  for (uint8_t b : bytes) {
+    if (b == 0x0A) out.push_back(0x0D);
+    out.push_back(b);
+  }
+  return out;
+}
+
+std::vector<uint8_t> FromCrLf(const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == 0x0D && i + 1 < bytes.size() && bytes[i + 1] == 0x0A) continue;
+    out.push_back(bytes[i]);
+  }
+  return out;
+}
+
+namespace {
+
+// Collects what a binary writer produces, to translate it before it reaches
+// the file.
+class MemoryWriter {
+ public:
+  MemoryWriter() : m_file(::open_memstream(&m_data, &m_size)) {}
+  ~MemoryWriter() {
+    if (m_file) std::fclose(m_file);
+    std::free(m_data);
+  }
+  MemoryWriter(const MemoryWriter&) = delete;
+  MemoryWriter& operator=(const MemoryWriter&) = delete;
+  [[nodiscard]] std::FILE* get() const { return m_file; }
+  [[nodiscard]] std::vector<uint8_t> Bytes() {
+    if (!m_file || std::fflush(m_file) != 0) return {};
+    return {reinterpret_cast<uint8_t*>(m_data), reinterpret_cast<uint8_t*>(m_data) + m_size};
+  }
+
+ private:
+  char* m_data = nullptr;
+  std::size_t m_size = 0;
+  std::FILE* m_file = nullptr;
+};
+
+// Serves translated bytes to the binary readers.
+class MemoryReader {
+ public:
+  explicit MemoryReader(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {
+    // fmemopen refuses a zero-sized buffer; one spare byte is never read.
+    m_bytes.push_back(0);
+    m_file = ::fmemopen(m_bytes.data(), m_bytes.size() - 1 == 0 ? 1 : m_bytes.size() - 1, "rb");
+    m_empty = m_bytes.size() == 1;
+  }
+  ~MemoryReader() {
+    if (m_file) std::fclose(m_file);
+  }
+  MemoryReader(const MemoryReader&) = delete;
+  MemoryReader& operator=(const MemoryReader&) = delete;
+  [[nodiscard]] std::FILE* get() const { return m_empty ? nullptr : m_file; }
+
+ private:
+  std::vector<uint8_t> m_bytes;
+  std::FILE* m_file = nullptr;
+  bool m_empty = false;
+};
+
+std::vector<uint8_t> ReadRest(std::FILE* file) {
+  std::vector<uint8_t> bytes;
+  uint8_t buf[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  return bytes;
+}
+
+bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
+  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+// ---- configuration files ----------------------------------------------------------
+
+int WriteConfigSet(std::FILE* file, ConfigSet& set) {
+  MemoryWriter memory;
+  if (!memory.get()) return 0;
+  for (StructPack* pack : {&set.monitor, &set.param, &set.info, &set.calib})
+    if (!WriteBinStructPack(memory.get(), *pack)) return 0;
+  const auto bytes = memory.Bytes();
+  return !bytes.empty() && WriteAll(file, ToCrLf(bytes)) ? 1 : 0;
+}
+
+int ReadConfigSet(std::FILE* file, ConfigSet& set) {
+  MemoryReader memory(FromCrLf(ReadRest(file)));
+  if (!memory.get()) return 0;
+  for (StructPack* pack : {&set.monitor, &set.param, &set.info, &set.calib})
+    if (!ReadBinStructPack(memory.get(), *pack)) return 0;
+  return 1;
+}
+
+int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteConfigSet(f, set) == 1; }) ? 1 : 0;
+}
+
+int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set) {
+  FileHandle file(path, "rb");
+  if (!file) return 0;
+  return ReadConfigSet(file.get(), set);
+}
+
+// ---- user configuration -------------------------------------------------------------
+
+UserConfSet CreateUserConfSet() {
+  UserConfSet set;
+  set.header.isNew = 1;
+  return set;
+}
+
+void DisposeUserConfSet(UserConfSet& set) {
+  set.header = PackHeader{};
+  set.data.fill(0);
+}
+
+int CopyUserConfSet(UserConfSet& dst, const UserConfSet& src) {
+  CopyHeaderPrefix(dst.header, src.header);
+  dst.header.isNew = 1;
+  dst.data = src.data;
+  return 1;
+}
+
+bool IsChangedUserConfSet(const UserConfSet& set) { return set.header.isChanged != 0; }
+bool IsNewUserConfSet(const UserConfSet& set) { return set.header.isNew != 0; }
+
+int WriteUserConfSet(std::FILE* file, UserConfSet& set) {
+  std::vector<uint8_t> bytes(kPackHeaderBytes);
+  SerializeHeader(set.header, bytes.data());
+  bytes.insert(bytes.end(), set.data.begin(), set.data.end());
+  if (!WriteAll(file, ToCrLf(bytes))) return 0;
+  set.header.isChanged = 0;
+  return 1;
+}
+
+int ReadUserConfSet(std::FILE* file, UserConfSet& set) {
+  const auto bytes = FromCrLf(ReadRest(file));
+  if (bytes.size() < kPackHeaderBytes || bytes[0] != 'F' || bytes[1] != 'W') return 0;
+  DeserializeHeader(bytes.data(), set.header);
+  set.header.isNew = 1;
+  set.header.isChanged = 0;
+  if (bytes.size() < kPackHeaderBytes + kUserConfDataBytes) return 0;
+  std::memcpy(set.data.data(), bytes.data() + kPackHeaderBytes, kUserConfDataBytes);
+  return 1;
+}
+
+int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteUserConfSet(f, set) == 1; }) ? 1 : 0;
+}
+
+int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
+  FileHandle file(path, "rb");
+  if (!file) return 0;
+  return ReadUserConfSet(file.get(), set);
+}
+
+int SaveUserConfDefaultPath(UserConfSet& set) {
+  return SaveUserConfSet(GetUserConfPath(ProjectDir(), set.header), set);
+}
+
+}  // namespace tavomark

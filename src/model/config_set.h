@@ -1,0 +1,84 @@
+#pragma once
+// Configuration sets (the four struct packs of one firmware version) and the
+// user configuration of the live view, with their ".cfg" and ".usr" files.
+//
+// Both files are kept in the older tool's text-mode form: every 0x0A byte of the
+// binary layout is stored as 0x0D 0x0A, and read back as 0x0A.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "record.h"
+
+namespace tavomark {
+
+struct ConfigSet {
+  StructPack monitor;
+  StructPack param;
+  StructPack calib;
+  StructPack info;
+  char name[20] = {};
+};
+
+inline constexpr std::size_t kUserConfLists = 7;
+inline constexpr std::size_t kUserConfEntries = 48;
+inline constexpr std::size_t kUserConfDataBytes = kUserConfLists * kUserConfEntries * 4;  // 1344
+
+// Which records each live tab page shows: 7 lists of 48 u32 list positions
+// (0 = empty row), kept as the 1344 little-endian bytes of the file.
+struct UserConfSet {
+  PackHeader header;
+  std::array<uint8_t, kUserConfDataBytes> data{};
+
+  [[nodiscard]] uint32_t Entry(std::size_t list, std::size_t row) const;
+  void SetEntry(std::size_t list, std::size_t row, uint32_t position);
+};
+
+[[nodiscard]] ConfigSet CreateConfigSet();
+void DisposeConfigSet(ConfigSet& set);
+[[nodiscard]] int CopyConfigSet(ConfigSet& dst, const ConfigSet& src);
+
+[[nodiscard]] bool IsCompleteConfigSet(const ConfigSet& set);
+// param, info and monitor share codeProj, and letter is 0 or the monitor's
+// compVerFw.
+[[nodiscard]] bool IsCoherentConfigSet(const ConfigSet& set, char letter);
+[[nodiscard]] bool IsChangedConfigSet(const ConfigSet& set);
+[[nodiscard]] bool IsNewConfigSet(const ConfigSet& set);
+
+// Tab index: 0 param, 1 info, 3 monitor, anything else calib.
+[[nodiscard]] StructPack& GetTabIndexedStruct(ConfigSet& set, int tabIndex);
+[[nodiscard]] const StructPack& GetTabIndexedStruct(const ConfigSet& set, int tabIndex);
+
+// File order: monitor, param, info, calib.
+[[nodiscard]] int WriteConfigSet(std::FILE* file, ConfigSet& set);
+[[nodiscard]] int ReadConfigSet(std::FILE* file, ConfigSet& set);
+// Saving writes a temporary file and renames it: 0 when anything failed, and the
+// previous file is then untouched.
+[[nodiscard]] int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set);
+[[nodiscard]] int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set);
+
+[[nodiscard]] UserConfSet CreateUserConfSet();
+void DisposeUserConfSet(UserConfSet& set);
+int CopyUserConfSet(UserConfSet& dst, const UserConfSet& src);
+[[nodiscard]] bool IsChangedUserConfSet(const UserConfSet& set);
+[[nodiscard]] bool IsNewUserConfSet(const UserConfSet& set);
+[[nodiscard]] inline bool IsCoherentUserConfSet(const UserConfSet&) { return true; }
+[[nodiscard]] inline bool IsCompleteUserConfSet(const UserConfSet&) { return true; }
+
+[[nodiscard]] int WriteUserConfSet(std::FILE* file, UserConfSet& set);
+[[nodiscard]] int ReadUserConfSet(std::FILE* file, UserConfSet& set);
+[[nodiscard]] int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set);
+[[nodiscard]] int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set);
+// Saves to the user configuration path of the set's own header in the project
+// directory.
+[[nodiscard]] int SaveUserConfDefaultPath(UserConfSet& set);
+
+// The text-mode translation of the two files.
+[[nodiscard]] std::vector<uint8_t> ToCrLf(const std::vector<uint8_t>& bytes);
+[[nodiscard]] std::vector<uint8_t> FromCrLf(const std::vector<uint8_t>& bytes);
+
+}  // namespace tavomark
