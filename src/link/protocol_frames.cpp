@@ -1,0 +1,221 @@
+#include "protocol_frames.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace tavomark::link {
+
+namespace {
+
+uint8_t High(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
+uint8_t Low(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
+
+std::string TextOf(std::span<const uint8_t> payload) {
+  const auto end = std::find(payload.begin(), payload.end(), uint8_t{0});
+  return std::string(payload.begin(), end);
+}
+
+}  // namespace
+
+SecondsClock SteadySeconds() {
+  return [] {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+  };
+}
+
+uint8_t FrameChecksum(std::span<const uint8_t> bytes) {
+  unsigned sum = 0;
+  for (uint8_t b : bytes) sum += b;
+  return static_cast<uint8_t>(sum & 0xFF);
+}
+
+FrameLink::FrameLink(PortTransport& transport, SecondsClock clock)
+    : m_transport(transport), m_clock(std::move(clock)) {}
+
+bool FrameLink::TxCommand(uint16_t device, uint8_t cmd, std::span<const uint8_t> payload) {
+  if (payload.size() > kMaxPieceBytes) return false;
+  const std::size_t len = payload.size();
+  m_frame[0] = kStartByte0;
+  m_frame[1] = kStartByte1;
+  m_frame[2] = static_cast<uint8_t>(len);
+  m_frame[3] = cmd;
+  m_frame[4] = High(device);
+  m_frame[5] = Low(device);
+  if (len != 0) std::memcpy(&m_frame[kFrameHeaderBytes], payload.data(), len);
+  m_frame[kFrameHeaderBytes + len] = FrameChecksum(std::span(m_frame).subspan(2, 4 + len));
+  return m_transport.WriteFrame(std::span(m_frame).first(kFrameHeaderBytes + len + 1));
+}
+
+int FrameLink::Fail() {
+  (void)m_transport.PurgeRxBuffer();
+  return kRxFailed;
+}
+
+int FrameLink::RxResponse(uint16_t device, uint8_t cmd, std::span<uint8_t> buffer, std::size_t maxLen,
+                          uint8_t& receivedLen) {
+  if (maxLen > kMaxReplyPayload || buffer.size() < maxLen) return Fail();
+
+  std::size_t got = 0;
+  if (!m_transport.ReadBytes(std::span(m_frame).first(kFrameHeaderBytes), got)) return Fail();
+  if (got == 0) return kRxNothing;
+  if (got != kFrameHeaderBytes || m_frame[0] != kStartByte0 || m_frame[1] != kStartByte1) return Fail();
+
+  const uint8_t len = m_frame[2];
+  if (len > maxLen) return Fail();
+  receivedLen = len;
+  const uint16_t replyDevice = static_cast<uint16_t>((m_frame[4] << 8) | m_frame[5]);
+  if (m_frame[3] != cmd || replyDevice != device) return Fail();
+
+  // The sum starts with the header's LEN, CMD and device bytes; the payload
+  // then overwrites them in the frame buffer.
+  unsigned sum = static_cast<unsigned>(m_frame[2]) + m_frame[3] + m_frame[4] + m_frame[5];
+  if (!m_transport.ReadBytes(std::span(m_frame).first(std::size_t{len} + 1), got)) return Fail();
+  if (got == 0) return kRxNothing;
+  if (got != std::size_t{len} + 1) return Fail();
+
+  if (len != 0) std::memcpy(buffer.data(), m_frame.data(), len);
+  for (std::size_t i = 0; i < len; ++i) sum += m_frame[i];
+  if (static_cast<uint8_t>(sum & 0xFF) != m_frame[len]) return Fail();
+  return kRxValid;
+}
+
+bool FrameLink::ReadBlock(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer, uint8_t len,
+                          uint16_t offset, bool listenOnly) {
+  if (len > kMaxPieceBytes || buffer.size() < len) return false;
+  const uint8_t request[5] = {High(offset), Low(offset), High(blockId), Low(blockId), len};
+  if (!listenOnly && !TxCommand(device, kCmdReadBlock, request)) return false;
+  uint8_t received = 0;
+  return RxResponse(device, kCmdReadBlock, buffer, len, received) == kRxValid && received == len;
+}
+
+int FrameLink::InitSendBlock(uint16_t device, uint16_t blockId, uint16_t totalLen, bool listenOnly) {
+  const uint8_t request[4] = {High(totalLen), Low(totalLen), High(blockId), Low(blockId)};
+  if (!listenOnly && !TxCommand(device, kCmdInitSendBlock, request)) return kRxFailed;
+  std::array<uint8_t, kMaxPieceBytes> scratch{};
+  uint8_t received = 0;
+  return RxResponse(device, kCmdInitSendBlock, scratch, scratch.size(), received);
+}
+
+int FrameLink::SendBlock(uint16_t device, std::span<const uint8_t> data, uint16_t& receivedCount,
+                         bool listenOnly) {
+  if (data.size() > kMaxPieceBytes) return kRxFailed;
+  if (!listenOnly && !TxCommand(device, kCmdSendBlock, data)) return kRxFailed;
+  std::array<uint8_t, 2> count{};
+  uint8_t received = 0;
+  const int result = RxResponse(device, kCmdSendBlock, count, count.size(), received);
+  if (result != kRxValid) return result;
+  if (received < 2) return kRxFailed;
+  receivedCount = static_cast<uint16_t>((count[0] << 8) | count[1]);
+  return kRxValid;
+}
+
+bool FrameLink::ReadInfoData(uint16_t device, std::span<uint8_t> buffer) {
+  if (buffer.size() > kMaxReplyPayload) return false;
+  // A lost request shows as a missing reply, so the send's outcome is not checked.
+  (void)TxCommand(device, kCmdReadInfo, {});
+  uint8_t received = 0;
+  return RxResponse(device, kCmdReadInfo, buffer, buffer.size(), received) == kRxValid &&
+         received == buffer.size();
+}
+
+bool FrameLink::SetTestOneShot(uint16_t device, uint8_t first, uint8_t second) {
+  const uint8_t request[2] = {first, second};
+  if (!TxCommand(device, kCmdTestOneShot, request)) return false;
+  uint8_t received = 0;
+  return RxResponse(device, kCmdTestOneShot, {}, 0, received) == kRxValid && received == 0;
+}
+
+bool FrameLink::GetLiveData(uint16_t device, uint8_t mode, uint16_t value, std::span<uint8_t> buffer,
+                            uint8_t len) {
+  if (buffer.size() < len) return false;
+  const uint8_t request[3] = {mode, High(value), Low(value)};
+  if (!TxCommand(device, kCmdLiveData, request)) return false;
+  uint8_t received = 0;
+  return RxResponse(device, kCmdLiveData, buffer, len, received) == kRxValid && received == len;
+}
+
+bool FrameLink::Ping(uint16_t device, std::span<uint8_t> buffer, uint8_t& size) {
+  const std::size_t maxLen = size != 0 ? size : kMaxReplyPayload;
+  if (buffer.size() < maxLen) return false;
+  const uint8_t request[3] = {0, 0, 0};
+  if (!TxCommand(device, kCmdLiveData, request)) return false;
+  uint8_t received = 0;
+  if (size != 0) {
+    return RxResponse(device, kCmdLiveData, buffer, size, received) == kRxValid && received == size;
+  }
+  if (RxResponse(device, kCmdLiveData, buffer, kMaxReplyPayload, received) != kRxValid) return false;
+  // The second listen normally times out; a device that sends a second frame
+  // has not told its size reliably, and size stays 0.
+  const uint8_t firstLen = received;
+  uint8_t again = 0;
+  if (RxResponse(device, kCmdLiveData, buffer, firstLen, again) != kRxValid) size = firstLen;
+  return true;
+}
+
+bool FrameLink::ReceiveText(uint16_t device, uint8_t cmd, std::string& text) {
+  std::array<uint8_t, kMaxPieceBytes> payload{};
+  uint8_t received = 0;
+  if (RxResponse(device, cmd, payload, payload.size(), received) != kRxValid) return false;
+  text = TextOf(std::span(payload).first(received));
+  return true;
+}
+
+bool FrameLink::GetFwVersion(uint16_t device, std::string& text) {
+  text.clear();
+  return TxCommand(device, kCmdGetFwVersion, {}) && ReceiveText(device, kCmdGetFwVersion, text);
+}
+
+bool FrameLink::GetDataName(uint16_t device, std::string& text, uint8_t index) {
+  text.clear();
+  const uint8_t request[1] = {index};
+  if (TxCommand(device, kCmdGetDataName, request)) {
+    std::string stale;
+    (void)ReceiveText(device, kCmdGetDataName, stale);
+  }
+  return TxCommand(device, kCmdGetDataName, request) && ReceiveText(device, kCmdGetDataName, text);
+}
+
+bool FrameLink::RequestData(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer) {
+  if (buffer.size() > 0xFFFF) return false;
+  for (std::size_t offset = 0; offset < buffer.size();) {
+    const std::size_t piece = std::min(buffer.size() - offset, kMaxPieceBytes);
+    if (!ReadBlock(device, blockId, buffer.subspan(offset, piece), static_cast<uint8_t>(piece),
+                   static_cast<uint16_t>(offset), false)) {
+      return false;
+    }
+    offset += piece;
+  }
+  return true;
+}
+
+bool FrameLink::RequestDataOldelim(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer) {
+  return RequestData(device, blockId, buffer);
+}
+
+bool FrameLink::SendData(uint16_t device, uint16_t blockId, std::span<const uint8_t> data) {
+  if (data.size() > 0xFFFF) return false;
+  const double start = m_clock();
+  int result = InitSendBlock(device, blockId, static_cast<uint16_t>(data.size()), false);
+  while (result == kRxNothing && m_clock() - start < kSendWindowSeconds) {
+    result = InitSendBlock(device, blockId, static_cast<uint16_t>(data.size()), true);
+  }
+  if (result != kRxValid) return false;
+
+  for (std::size_t offset = 0; offset < data.size();) {
+    const std::size_t piece = std::min(data.size() - offset, kMaxPieceBytes);
+    const std::span<const uint8_t> chunk = data.subspan(offset, piece);
+    const double pieceStart = m_clock();
+    uint16_t count = 0;
+    result = SendBlock(device, chunk, count, false);
+    while (result == kRxNothing && m_clock() - pieceStart < kSendWindowSeconds) {
+      result = SendBlock(device, chunk, count, true);
+    }
+    if (result != kRxValid || count != offset + piece) return false;
+    offset += piece;
+  }
+  return true;
+}
+
+}  // namespace tavomark::link

@@ -1,0 +1,115 @@
+#pragma once
+// The device protocol: one request frame, one reply frame.
+//
+//   offset 0    1    2    3    4       5       6 ..        6+LEN
+//          AA   F0   LEN  CMD  dev hi  dev lo  payload     checksum
+//
+// LEN is the payload length (requests 0..128, replies 0..240); 16-bit fields
+// are big-endian. The checksum is the 8-bit sum of LEN, CMD, both device bytes
+// and the payload; the start bytes are not summed.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "port_transport.h"
+
+namespace tavomark::link {
+
+inline constexpr uint8_t kStartByte0 = 0xAA;
+inline constexpr uint8_t kStartByte1 = 0xF0;
+inline constexpr std::size_t kFrameHeaderBytes = 6;
+// At most 128 bytes per request payload: the device's receive buffer holds no more.
+inline constexpr std::size_t kMaxPieceBytes = 128;
+inline constexpr std::size_t kMaxReplyPayload = 240;
+inline constexpr std::size_t kInfoRecordBytes = 18;
+// Block transfers wait this long for a reply before giving up on it.
+inline constexpr double kSendWindowSeconds = 10.0;
+
+enum Command : uint8_t {
+  kCmdGetFwVersion = 1,
+  kCmdInitSendBlock = 4,
+  kCmdSendBlock = 5,
+  kCmdLiveData = 6,
+  kCmdReadBlock = 8,
+  kCmdTestOneShot = 10,
+  kCmdReadInfo = 11,
+  kCmdGetDataName = 14,
+};
+
+// Block ids on the wire.
+inline constexpr uint16_t kBlockParam = 1;
+inline constexpr uint16_t kBlockCalib = 2;
+inline constexpr uint16_t kBlockInfo = 3;
+inline constexpr uint16_t kBlockErrorList = 4;
+inline constexpr std::size_t kErrorListBytes = 80;
+
+// RxResponse results.
+inline constexpr int kRxValid = 0;
+inline constexpr int kRxNothing = 1;
+inline constexpr int kRxFailed = -1;
+
+// Seconds from any fixed point; the send windows are measured with it.
+using SecondsClock = std::function<double()>;
+[[nodiscard]] SecondsClock SteadySeconds();
+
+// The frame layer over one open channel. Not thread-safe: the engine's thread
+// runs one exchange at a time.
+class FrameLink {
+ public:
+  explicit FrameLink(PortTransport& transport, SecondsClock clock = SteadySeconds());
+
+  // Builds and writes one request. False when len is over 128, when the
+  // payload is shorter than len, or when the write fails.
+  [[nodiscard]] bool TxCommand(uint16_t device, uint8_t cmd, std::span<const uint8_t> payload);
+
+  // Waits for the reply to cmd from device and copies its payload (at most
+  // maxLen bytes) into buffer; receivedLen takes the reply's LEN once LEN has
+  // passed the maxLen check. 0 valid, 1 nothing arrived, -1 any other failure
+  // (the receive queue is emptied then). The payload is copied even when the
+  // checksum then fails.
+  [[nodiscard]] int RxResponse(uint16_t device, uint8_t cmd, std::span<uint8_t> buffer, std::size_t maxLen,
+                               uint8_t& receivedLen);
+
+  // Single-frame commands. listenOnly skips sending and waits for a reply again.
+  [[nodiscard]] bool ReadBlock(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer, uint8_t len,
+                               uint16_t offset, bool listenOnly);
+  [[nodiscard]] int InitSendBlock(uint16_t device, uint16_t blockId, uint16_t totalLen, bool listenOnly);
+  [[nodiscard]] int SendBlock(uint16_t device, std::span<const uint8_t> data, uint16_t& receivedCount,
+                              bool listenOnly);
+  [[nodiscard]] bool ReadInfoData(uint16_t device, std::span<uint8_t> buffer);
+  [[nodiscard]] bool SetTestOneShot(uint16_t device, uint8_t first, uint8_t second);
+  [[nodiscard]] bool GetLiveData(uint16_t device, uint8_t mode, uint16_t value, std::span<uint8_t> buffer,
+                                 uint8_t len);
+  // size 0 finds the live buffer's size (one extra time-out), any other
+  // size checks it. buffer needs 240 bytes to find, size bytes to check.
+  [[nodiscard]] bool Ping(uint16_t device, std::span<uint8_t> buffer, uint8_t& size);
+  // Texts end at LEN or at a NUL in the payload; empty on failure.
+  [[nodiscard]] bool GetFwVersion(uint16_t device, std::string& text);
+  // The device answers the first request with a stale name, so the request is
+  // sent twice and the second reply used.
+  [[nodiscard]] bool GetDataName(uint16_t device, std::string& text, uint8_t index);
+
+  // Block transfers: buffer.size() / data.size() bytes (at most 65535), in
+  // pieces of at most 128 bytes.
+  [[nodiscard]] bool RequestData(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer);
+  [[nodiscard]] bool RequestDataOldelim(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer);
+  [[nodiscard]] bool SendData(uint16_t device, uint16_t blockId, std::span<const uint8_t> data);
+
+ private:
+  [[nodiscard]] bool ReceiveText(uint16_t device, uint8_t cmd, std::string& text);
+  [[nodiscard]] int Fail();
+
+  PortTransport& m_transport;
+  SecondsClock m_clock;
+  // One buffer serves both directions: a 135-byte request or a 241-byte reply body.
+  std::array<uint8_t, 256> m_frame{};
+};
+
+// The 8-bit sum of the bytes.
+[[nodiscard]] uint8_t FrameChecksum(std::span<const uint8_t> bytes);
+
+}  // namespace tavomark::link
