@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "config_fixture.h"
+#include "value_set.h"
+
+namespace tavomark {
+namespace {
+
+using test::MakeConfig;
+
+class DataSetTest : public test::ProjectDirTest {
+ protected:
+  // Saves a value file made from a configuration and loads it into a fresh data set.
+  DataSet Loaded(ConfigSet config, void (*tweak)(ValToSendSet&) = nullptr) {
+    ValToSendSet vts = CreateValToSendSet(config);
+    if (tweak) tweak(vts);
+    EXPECT_EQ(SaveValToSendSet(Path("values.vts"), vts), 1);
+    DataSet data = CreateDataSet();
+    EXPECT_EQ(LoadValToSendSet(Path("values.vts"), data.vts), 1);
+    return data;
+  }
+};
+
+TEST_F(DataSetTest, AttachesTheConfigurationAndUserConfiguration) {
+  SaveConfig(MakeConfig());
+  DataSet data = Loaded(MakeConfig());
+  EXPECT_STREQ(data.vts.name, "values");
+  ASSERT_EQ(UpdateDataSet(data, m_dir), 0);
+  EXPECT_STREQ(data.config.name, "PRJ0315cp_C");
+  EXPECT_EQ(data.config.param.records.size(), 6u);
+  // No .usr file: the user part takes the monitor header.
+  EXPECT_EQ(data.user.header.codeProj, 315);
+  EXPECT_TRUE(CheckCompatibilityValToSend(data.vts, data.config));
+}
+
+TEST_F(DataSetTest, UserConfigurationOfAnotherFirmwareIsCleared) {
+  SaveConfig(MakeConfig());
+  UserConfSet user = CreateUserConfSet();
+  SetText(user.header.projVersion, "FW0315 V1.00");
+  user.header.codeProj = 315;
+  user.header.compVerFw = 'C';
+  user.SetEntry(2, 5, 17);
+  ASSERT_EQ(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user), 1);
+
+  DataSet data = Loaded(MakeConfig());
+  ASSERT_EQ(UpdateDataSet(data, m_dir), 0);
+  EXPECT_EQ(data.user.Entry(2, 5), 17u);
+
+  // A .usr whose header names another letter keeps its header, loses its rows.
+  user.header.compVerFw = 'D';
+  ASSERT_EQ(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user), 1);
+  DataSet again = Loaded(MakeConfig());
+  ASSERT_EQ(UpdateDataSet(again, m_dir), 0);
+  EXPECT_EQ(again.user.Entry(2, 5), 0u);
+}
+
+TEST_F(DataSetTest, ErrorCodesComeInTheirOrder) {
+  // Empty info pack: -2, whatever else is wrong.
+  DataSet data = Loaded(MakeConfig(), [](ValToSendSet& v) {
+    v.info.Clear();
+    v.calib.header.codeProj = 999;
+  });
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kVtsVoidPacket);
+
+  // Another code in calib: -1 before any configuration is looked for.
+  std::filesystem::remove_all(m_dir / "config");
+  data = Loaded(MakeConfig(), [](ValToSendSet& v) { v.calib.header.codeProj = 316; });
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kVtsIncoherent);
+
+  // No config folder at all.
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigNotFound);
+  std::filesystem::create_directories(m_dir / "config");
+
+  // The configuration has one more parameter record than the values.
+  SaveConfig(MakeConfig(315, 'C', 1));
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongParamCount);
+
+  ConfigSet moreInfo = MakeConfig();
+  moreInfo.info = test::BlockPack("info", 315, 'C', 3);
+  SaveConfig(moreInfo);
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongInfoCount);
+
+  ConfigSet moreCalib = MakeConfig();
+  moreCalib.calib = test::BlockPack("cal", 315, 'C', 1);
+  SaveConfig(moreCalib);
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongCalibCount);
+
+  ConfigSet otherParamLetter = MakeConfig();
+  otherParamLetter.param.header.compVerFw = 'B';
+  SaveConfig(otherParamLetter);
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kCompatibilityMismatch);
+
+  ConfigSet incoherent = MakeConfig();
+  incoherent.info.header.codeProj = 7;
+  SaveConfig(incoherent);
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigIncoherent);
+
+  ConfigSet incomplete = MakeConfig();
+  incomplete.info.records.clear();
+  SaveConfig(incomplete);
+  data = Loaded(MakeConfig());
+  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigVoidPacket);
+}
+
+TEST(ValToSendErrorString, TextsOfTheCodes) {
+  EXPECT_EQ(GetValToSendErrorString(0), "");
+  EXPECT_EQ(GetValToSendErrorString(-2), "File VTS contain void packet");
+  EXPECT_EQ(GetValToSendErrorString(-3), "File Configuration not found in program sub folder 'config'");
+  EXPECT_EQ(GetValToSendErrorString(-7), "Wrong Param records's number");
+  EXPECT_EQ(GetValToSendErrorString(-10), "Invalid Parameter File");
+  EXPECT_EQ(GetValToSendErrorString(-11), "Unknown error occurred...");
+  EXPECT_EQ(GetValToSendErrorString(1), "Unknown error occurred...");
+}
+
+TEST_F(DataSetTest, ValueFileLayoutAndTheOptionalLetter) {
+  ConfigSet config = MakeConfig();
+  config.monitor.header.compVerFw = 'M';
+  ValToSendSet vts = CreateValToSendSet(config);
+  EXPECT_EQ(vts.configLetter, 'M');
+  SetItemValue(GetValToSendRecord(vts.param, 2), 0.1f);
+  ASSERT_EQ(SaveValToSendSet(Path("a.vts"), vts), 1);
+
+  auto bytes = Bytes(Path("a.vts"));
+  const std::size_t packBytes = 64 + 6 * 32;
+  ASSERT_EQ(bytes.size(), 3 * packBytes + 1);
+  EXPECT_EQ(bytes.back(), 'M');
+  EXPECT_EQ(bytes[0], 'F');
+  EXPECT_EQ(bytes[32], 32);  // itemSize
+
+  ValToSendSet back = CreateValToSendSet(CreateConfigSet());
+  ASSERT_EQ(LoadValToSendSet(Path("a.vts"), back), 1);
+  EXPECT_EQ(back.configLetter, 'M');
+  EXPECT_EQ(ItemValue(GetValToSendRecord(back.param, 2)), 0.1f);
+  EXPECT_NE(static_cast<double>(ItemValue(GetValToSendRecord(back.param, 2))), 0.1);
+  EXPECT_EQ(ItemValue(GetValToSendRecord(back.param, 4)), -7.0f);
+  EXPECT_EQ(back.param.header.isChanged, 0);
+  EXPECT_EQ(back.param.header.isNew, 1);
+
+  bytes.pop_back();  // no letter: it is the param header's compVerFw
+  WriteBytes(Path("b.vts"), bytes);
+  ASSERT_EQ(LoadValToSendSet(Path("b.vts"), back), 1);
+  EXPECT_EQ(back.configLetter, 'C');
+
+  bytes.resize(2 * packBytes + 10);
+  WriteBytes(Path("short_name.vts"), bytes);
+  EXPECT_EQ(LoadValToSendSet(Path("short_name.vts"), back), 0);
+  EXPECT_STREQ(back.name, "short_name");  // named whatever the outcome
+}
+
+TEST_F(DataSetTest, FailedSaveIsReportedAndKeepsThePreviousFile) {
+  ValToSendSet vts = CreateValToSendSet(MakeConfig());
+  // The target is a folder: the new file cannot take its place.
+  std::filesystem::create_directories(Path("taken.vts") / "inside");
+  EXPECT_EQ(SaveValToSendSet(Path("taken.vts"), vts), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(Path("taken.vts") / "inside"));
+  EXPECT_EQ(SaveValToSendSet(Path("missing/x.vts"), vts), 0);
+}
+
+TEST(ValToSendSet, TabsPredicatesAndCopies) {
+  ConfigSet config = MakeConfig();
+  ValToSendSet vts = CreateValToSendSet(config);
+  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, 0), &vts.param);
+  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, 1), &vts.info);
+  for (int tab : {2, 3, 7}) EXPECT_EQ(&GetTabIndexedValToSendPack(vts, tab), &vts.calib);
+  EXPECT_TRUE(IsCompleteValToSendSet(vts));
+  EXPECT_TRUE(IsCoherentValToSendSet(vts));
+  EXPECT_TRUE(IsNewValToSendSet(vts));
+  EXPECT_FALSE(IsChangedValToSendSet(vts));
+  EXPECT_TRUE(GetValToSendRecord(vts.param, 7).empty());
+
+  vts.info.header.codeProj = 1;
+  EXPECT_FALSE(IsCoherentValToSendSet(vts));
+  ConfigSet other = MakeConfig(315, 'C', 2);
+  EXPECT_FALSE(CheckCompatibilityValToSend(vts, other));
+
+  ValToSendSet copy;
+  SetText(vts.name, "Demo");
+  ASSERT_EQ(CopyValToSendSet(copy, vts), 1);
+  EXPECT_STREQ(copy.name, "Demo");
+  EXPECT_EQ(copy.configLetter, 'C');
+  EXPECT_EQ(copy.param.Count(), 6u);
+}
+
+}  // namespace
+}  // namespace tavomark
