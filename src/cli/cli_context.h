@@ -19,5 +19,6 @@ struct CliContext {
 // Each command family adds its subcommands to the application. A command's
 // callback stores its exit code in the context; failures print to stderr.
 // (Declared here, defined in the family's own source file.)
+void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
 
 }  // namespace tavomark::cli

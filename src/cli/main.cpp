@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   app.add_option("--project-dir", ctx.projectDir,
                  "Project directory (holds tavomark.dat and the config folder); "
                  "defaults to the executable's directory");
+  tavomark::cli::RegisterEvalCommands(app, ctx);
 
   CLI11_PARSE(app, argc, argv);
   if (app.get_subcommands().empty()) {
