@@ -20,5 +20,6 @@ struct CliContext {
 // callback stores its exit code in the context; failures print to stderr.
 // (Declared here, defined in the family's own source file.)
 void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
+void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands.cpp
 
 }  // namespace tavomark::cli

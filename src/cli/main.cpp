@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
                  "Project directory (holds tavomark.dat and the config folder); "
                  "defaults to the executable's directory");
   tavomark::cli::RegisterEvalCommands(app, ctx);
+  tavomark::cli::RegisterDeviceCommands(app, ctx);
 
   CLI11_PARSE(app, argc, argv);
   if (app.get_subcommands().empty()) {

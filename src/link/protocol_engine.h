@@ -11,7 +11,9 @@
 // drops the connection after five consecutive failing ticks.
 //
 // States: 0 closed, 1 live, 2 ready, 3 sending, 4 forcing, 5 testing,
-// 6 receiving. A request is taken on one tick and carried out on the next.
+// 6 receiving. A request is taken on one tick and carried out on the next;
+// on the engine's own thread that next tick follows at once, without waiting
+// out the period.
 
 #include <array>
 #include <atomic>

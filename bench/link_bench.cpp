@@ -1,0 +1,214 @@
+// Reading and writing a 4 KB block over a pseudo-terminal: through the protocol
+// engine (request slot, ticks, condition-variable wait) against a bare loop of
+// the same exchanges on the calling thread. The difference is what the engine
+// adds to a request.
+//
+// A small responder thread on the pty master plays the device with its own
+// frame code.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "port_transport.h"
+#include "protocol_engine.h"
+#include "protocol_frames.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint16_t kDevice = 0x0102;
+constexpr std::size_t kBlockBytes = 4096;
+
+class PtyResponder {
+ public:
+  PtyResponder() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+      throw std::runtime_error("no pseudo-terminal");
+    }
+    m_slavePath = ::ptsname(m_master);
+    // Kept open so that the port's closing never hangs up the pty.
+    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    ::tcgetattr(m_slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(m_slave, TCSANOW, &raw);
+    ::tcgetattr(m_master, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(m_master, TCSANOW, &raw);
+    m_blocks[1] = Bytes(kBlockBytes, 0x5A);
+    m_thread = std::thread([this] { Run(); });
+  }
+  ~PtyResponder() {
+    m_stop.store(true);
+    m_thread.join();
+    ::close(m_slave);
+    ::close(m_master);
+  }
+  const std::string& path() const { return m_slavePath; }
+
+ private:
+  void Run() {
+    Bytes rx;
+    uint8_t chunk[512];
+    while (!m_stop.load()) {
+      pollfd fd{m_master, POLLIN, 0};
+      if (::poll(&fd, 1, 20) <= 0) continue;
+      const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+      if (n <= 0) continue;
+      rx.insert(rx.end(), chunk, chunk + n);
+      while (rx.size() >= 7) {
+        if (rx[0] != 0xAA || rx[1] != 0xF0) {
+          rx.erase(rx.begin());
+          continue;
+        }
+        const std::size_t total = 7u + rx[2];
+        if (rx.size() < total) break;
+        Answer(Bytes(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(total)));
+        rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(total));
+      }
+    }
+  }
+
+  void Send(uint8_t cmd, const Bytes& payload) {
+    Bytes frame = {0xAA, 0xF0, static_cast<uint8_t>(payload.size()), cmd, kDevice >> 8, kDevice & 0xFF};
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    unsigned sum = 0;
+    for (std::size_t i = 2; i < frame.size(); ++i) sum += frame[i];
+    frame.push_back(static_cast<uint8_t>(sum));
+    std::size_t done = 0;
+    while (done < frame.size()) {
+      const ssize_t n = ::write(m_master, frame.data() + done, frame.size() - done);
+      if (n <= 0) return;
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  void Answer(const Bytes& f) {
+    const uint8_t cmd = f[3];
+    const Bytes p(f.begin() + 6, f.end() - 1);
+    switch (cmd) {
+      case 1:
+        Send(cmd, {'B', 'E', 'N', 'C', 'H'});
+        break;
+      case 14:
+        Send(cmd, {'b', 'e', 'n', 'c', 'h'});
+        break;
+      case 6:
+        Send(cmd, Bytes(37, 1));
+        break;
+      case 11:
+        Send(cmd, Bytes(18, 2));
+        break;
+      case 8: {
+        const std::size_t offset = (p[0] << 8) | p[1];
+        Bytes& block = m_blocks[static_cast<uint16_t>((p[2] << 8) | p[3])];
+        if (block.size() < offset + p[4]) block.resize(offset + p[4]);
+        Send(cmd, Bytes(block.begin() + static_cast<std::ptrdiff_t>(offset),
+                        block.begin() + static_cast<std::ptrdiff_t>(offset + p[4])));
+        break;
+      }
+      case 4:
+        m_writeTotal = (p[0] << 8) | p[1];
+        m_writeBlock = static_cast<uint16_t>((p[2] << 8) | p[3]);
+        m_written.clear();
+        Send(cmd, {});
+        break;
+      case 5:
+        m_written.insert(m_written.end(), p.begin(), p.end());
+        if (m_written.size() == m_writeTotal) m_blocks[m_writeBlock] = m_written;
+        Send(cmd, {static_cast<uint8_t>(m_written.size() >> 8), static_cast<uint8_t>(m_written.size())});
+        break;
+      default:
+        break;
+    }
+  }
+
+  int m_master = -1;
+  int m_slave = -1;
+  std::string m_slavePath;
+  std::atomic<bool> m_stop{false};
+  std::map<uint16_t, Bytes> m_blocks;
+  uint16_t m_writeBlock = 0;
+  std::size_t m_writeTotal = 0;
+  Bytes m_written;
+  std::thread m_thread;
+};
+
+int32_t PortOf(const PtyResponder& pty) {
+  ::setenv("TAVOMARK_PORTS", pty.path().c_str(), 1);
+  const auto number = tavomark::link::ComNumberOfPath(pty.path());
+  if (!number) throw std::runtime_error("pty not in the port table");
+  return *number;
+}
+
+void EngineBlock(benchmark::State& state, bool write) {
+  using namespace tavomark::link;
+  PtyResponder pty;
+  ConditionWaiter waiter;
+  ProtocolEngine engine(waiter);
+  uint8_t liveSize = 0;
+  if (!engine.TlinkInit() || !engine.TlinkOpenComm(PortOf(pty), kDevice, liveSize)) {
+    state.SkipWithError("cannot connect through the pty");
+    return;
+  }
+  Bytes block(kBlockBytes, 0x33);
+  for (auto _ : state) {
+    const bool ok = write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block);
+    if (!ok) state.SkipWithError("exchange failed");
+  }
+  engine.TlinkCloseComm();
+  engine.TlinkTerminate();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlockBytes));
+}
+
+void BareBlock(benchmark::State& state, bool write) {
+  using namespace tavomark::link;
+  PtyResponder pty;
+  auto transport = CreateSerialTransport();
+  if (!transport->OpenCommPort(PortOf(pty))) {
+    state.SkipWithError("cannot open the pty");
+    return;
+  }
+  FrameLink frames(*transport);
+  Bytes block(kBlockBytes, 0x33);
+  for (auto _ : state) {
+    const bool ok = write ? frames.SendData(kDevice, 1, block) : frames.RequestData(kDevice, 1, block);
+    if (!ok) state.SkipWithError("exchange failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlockBytes));
+}
+
+void BM_EngineRead4K(benchmark::State& state) { EngineBlock(state, false); }
+void BM_EngineWrite4K(benchmark::State& state) { EngineBlock(state, true); }
+void BM_BareRead4K(benchmark::State& state) { BareBlock(state, false); }
+void BM_BareWrite4K(benchmark::State& state) { BareBlock(state, true); }
+
+BENCHMARK(BM_BareRead4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+BENCHMARK(BM_EngineRead4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
+BENCHMARK(BM_BareWrite4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
+BENCHMARK(BM_EngineWrite4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,269 @@
+// tavomark-cli device ...: one connection to a device through the protocol
+// engine, one command, then the connection is closed again.
+
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "atomic_file.h"
+#include "cli_context.h"
+#include "pack.h"
+#include "port_transport.h"
+#include "protocol_engine.h"
+#include "value_codec.h"
+#include "value_set.h"
+
+namespace tavomark::cli {
+
+namespace {
+
+using link::ProtocolEngine;
+
+struct DeviceOptions {
+  std::string port;
+  int32_t device = -1;  // -1: the project code of tavomark.dat
+  uint16_t blockId = 0;
+  uint16_t length = 0;
+  std::string file;
+  uint8_t mode = 0;
+  uint8_t value = 0;
+};
+
+constexpr const char* kCommError = "Communication Error";
+
+std::optional<PackHeader> DescriptionHeader(const std::filesystem::path& projectDir) {
+  FileHandle file(projectDir / "tavomark.dat", "rb");
+  PackHeader header;
+  if (!file || !ReadBinHeader(file.get(), header)) return std::nullopt;
+  return header;
+}
+
+std::optional<int32_t> ParseNumber(const std::string& text) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  std::size_t i = text[0] == '-' ? 1 : 0;
+  if (i == text.size()) return std::nullopt;
+  for (; i < text.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+  }
+  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+// A selector (-2, -1, 1..255), "COMn", or a device path, which joins the port
+// table after the system's ports and TAVOMARK_PORTS.
+std::optional<int32_t> ResolveSelector(const std::string& port) {
+  if (auto number = ParseNumber(port)) {
+    const bool valid = *number == link::kUsbCanPort || *number == link::kUsbSerialPort ||
+                       (*number >= link::kFirstComPort && *number <= link::kLastComPort);
+    return valid ? number : std::nullopt;
+  }
+  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
+      (port[2] == 'M' || port[2] == 'm')) {
+    if (auto number = ParseNumber(port.substr(3)); number && *number >= 1 && *number <= 255) return number;
+  }
+  std::error_code ec;
+  if (!std::filesystem::exists(port, ec)) return std::nullopt;
+  if (auto number = link::ComNumberOfPath(port)) return number;
+  const char* existing = std::getenv("TAVOMARK_PORTS");
+  const std::string joined = existing != nullptr && *existing != '\0' ? std::string(existing) + ":" + port : port;
+  ::setenv("TAVOMARK_PORTS", joined.c_str(), 1);
+  return link::ComNumberOfPath(port);
+}
+
+std::string Alnum(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : std::string("_");
+}
+
+void PrintInfo(const link::InfoData& info) {
+  char date[32];
+  std::snprintf(date, sizeof date, "%2d/%2d/%2d", info.date[0], info.date[1], info.date[2]);
+  const std::string io = info.compVerIo >= 0x61 ? std::string(1, static_cast<char>(info.compVerIo))
+                                                 : std::to_string(info.compVerIo);
+  std::cout << "firmware code: " << info.firmwareCode << "\n"
+            << "firmware revision: " << Alnum(info.fwDevRevision) << " " << Alnum(info.fwNumRevision) << "\n"
+            << "I/O version: " << io << "\n"
+            << "parameter version: " << Alnum(info.compVerFw) << "\n"
+            << "product code: " << info.productCode << "\n"
+            << "product version: " << unsigned{info.productVersion} << "\n"
+            << "product revision: " << Alnum(info.productRevision[0]) << " " << Alnum(info.productRevision[1])
+            << "\n"
+            << "date: " << date << "\n"
+            << "serial extension: " << info.serialExt << "\n"
+            << "serial number: " << info.serialNum << "\n";
+}
+
+// The error list's code and hours are in the device's memory order: read as
+// stored by a little-endian host and swapped when the monitor struct's flags
+// say the firmware's order differs.
+bool ErrorListSwapped(const std::filesystem::path& projectDir) {
+  DataSet data = CreateDataSet();
+  if (LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir) >= 0) {
+    return data.config.monitor.header.bigEndianMode != data.config.monitor.header.swapDataBlock;
+  }
+  const auto header = DescriptionHeader(projectDir);
+  return header && header->bigEndianMode != header->swapDataBlock;
+}
+
+// 10 entries of 8 bytes: code (2), hours (2), position, repetitions, minutes, spare.
+// An entry is in use when the high nibble of its position byte is set.
+void PrintErrors(const std::array<uint8_t, link::kErrorListBytes>& list, bool swapped) {
+  for (std::size_t i = 0; i < list.size(); i += 8) {
+    const uint8_t position = list[i + 4];
+    if ((position >> 4) == 0) continue;
+    uint16_t code = static_cast<uint16_t>(list[i] | (list[i + 1] << 8));
+    uint16_t hours = static_cast<uint16_t>(list[i + 2] | (list[i + 3] << 8));
+    if (swapped) {
+      code = Swap16(code);
+      hours = Swap16(hours);
+    }
+    char line[80];
+    std::snprintf(line, sizeof line, "Err:%05u (%03d-%03d) Rep:%02u - %05uh %02um", unsigned{code}, code >> 8,
+                  code & 0xFF, unsigned{list[i + 5]}, unsigned{hours}, unsigned{list[i + 6]});
+    std::cout << line << "\n";
+  }
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  FileHandle file(path, "rb");
+  if (!file) return false;
+  uint8_t chunk[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (bytes.size() > 0xFFFF) return false;
+  }
+  return std::ferror(file.get()) == 0;
+}
+
+using DeviceAction = std::function<bool(ProtocolEngine& engine, uint8_t liveSize)>;
+
+int RunOnDevice(const CliContext& ctx, const DeviceOptions& options, const DeviceAction& action) {
+  const std::optional<int32_t> port = ResolveSelector(options.port);
+  if (!port) {
+    std::cerr << "Unknown port: " << options.port << "\n";
+    return 1;
+  }
+  uint16_t device = 0;
+  if (options.device >= 0) {
+    device = static_cast<uint16_t>(options.device);
+  } else if (const auto header = DescriptionHeader(ctx.projectDir)) {
+    device = header->codeProj;
+  } else {
+    std::cerr << "Can't read the project code from " << (ctx.projectDir / "tavomark.dat").string()
+              << "; give --device\n";
+    return 1;
+  }
+
+  link::ConditionWaiter waiter;
+  ProtocolEngine engine(waiter);
+  if (!engine.TlinkInit()) {
+    std::cerr << "Can't start the protocol engine\n";
+    return 1;
+  }
+  uint8_t liveSize = 0;
+  if (!engine.TlinkOpenComm(*port, device, liveSize)) {
+    std::cerr << "Can't connect...\n";
+    return 1;
+  }
+  const bool ok = action(engine, liveSize);
+  engine.TlinkCloseComm();
+  engine.TlinkTerminate();
+  return ok ? 0 : 1;
+}
+
+bool Failed(const char* what = kCommError) {
+  std::cerr << what << "\n";
+  return false;
+}
+
+}  // namespace
+
+void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
+  auto options = std::make_shared<DeviceOptions>();
+  CLI::App* device = app.add_subcommand("device", "Talk to a device through the protocol engine");
+  device->require_subcommand(1);
+  device->add_option("--port", options->port, "-2 (T_CAN), -1 (T_SER), 1..255, COMn or a device path")
+      ->required();
+  device->add_option("--device", options->device, "Device number (default: the project code of tavomark.dat)")
+      ->check(CLI::Range(0, 65535));
+
+  auto add = [&](const char* name, const char* help, DeviceAction action) {
+    CLI::App* sub = device->add_subcommand(name, help);
+    sub->callback([&ctx, options, action] { ctx.exitCode = RunOnDevice(ctx, *options, action); });
+    return sub;
+  };
+
+  add("info", "Print the device's information record", [](ProtocolEngine& engine, uint8_t) {
+    const auto info = engine.TlinkGetInfoData();
+    if (!info) return Failed();
+    PrintInfo(*info);
+    return true;
+  });
+  add("version", "Print the firmware version text", [](ProtocolEngine& engine, uint8_t) {
+    std::cout << engine.TlinkGetFwVersion() << "\n";
+    return true;
+  });
+  add("name", "Print the data name text", [](ProtocolEngine& engine, uint8_t) {
+    std::cout << engine.TlinkGetDataName() << "\n";
+    return true;
+  });
+
+  CLI::App* read = add("read", "Read LEN bytes of BLOCK into FILE", [options](ProtocolEngine& engine, uint8_t) {
+    std::vector<uint8_t> bytes(options->length);
+    if (!engine.TlinkReceiveData(options->blockId, bytes)) return Failed();
+    std::string error;
+    const bool saved = SaveFileAtomically(
+        options->file,
+        [&bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); }, &error);
+    if (!saved) return Failed(("Can't write " + options->file + ": " + error).c_str());
+    return true;
+  });
+  read->add_option("BLOCK", options->blockId, "Block id (1 param, 2 calib, 3 info, 4 error list)")->required();
+  read->add_option("LEN", options->length, "Bytes to read")->required();
+  read->add_option("FILE", options->file, "Where the bytes go")->required();
+
+  CLI::App* write = add("write", "Write FILE's bytes into BLOCK", [options](ProtocolEngine& engine, uint8_t) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(options->file, bytes)) {
+      return Failed(("Can't read " + options->file + " (or it is over 65535 bytes)").c_str());
+    }
+    return engine.TlinkSendData(options->blockId, bytes) || Failed();
+  });
+  write->add_option("BLOCK", options->blockId, "Block id")->required();
+  write->add_option("FILE", options->file, "The bytes to write")->required();
+
+  add("live", "Print one live data buffer as hex", [](ProtocolEngine& engine, uint8_t liveSize) {
+    const auto live = engine.TlinkGetLiveData(liveSize);
+    if (!live) return Failed();
+    std::string line;
+    char hex[4];
+    for (std::size_t i = 0; i < live->size(); ++i) {
+      std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", (*live)[i]);
+      line += hex;
+    }
+    std::cout << line << "\n";
+    return true;
+  });
+
+  CLI::App* function = add("function", "Carry out a forced function (MODE VALUE)",
+                           [options](ProtocolEngine& engine, uint8_t) {
+                             return engine.TlinkSetFunction(options->mode, options->value) || Failed();
+                           });
+  function->add_option("MODE", options->mode, "Mode byte (1: forced function)")->required();
+  function->add_option("VALUE", options->value, "Function number")->required();
+
+  add("errors", "Print the device's error list", [&ctx](ProtocolEngine& engine, uint8_t) {
+    std::array<uint8_t, link::kErrorListBytes> list{};
+    if (!engine.TlinkGetErrorList(list)) return Failed();
+    PrintErrors(list, ErrorListSwapped(ctx.projectDir));
+    return true;
+  });
+}
+
+}  // namespace tavomark::cli
