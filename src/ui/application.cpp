@@ -1,0 +1,153 @@
+#include "application.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "names.h"
+#include "port_transport.h"
+
+namespace tavomark::ui {
+
+namespace {
+
+constexpr const char* kDeviceDescription = "tavomark.dat";
+
+bool ParseInt(const std::string& text, int32_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && !text.empty();
+}
+
+bool IsSelector(int32_t value) {
+  return value == link::kUsbCanPort || value == link::kUsbSerialPort ||
+         (value >= link::kFirstComPort && value <= link::kLastComPort);
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
+  std::array<ChildPanelFactory, kChildPanels> panels;
+  panels[kHelpPanel] = [](QWidget* parent, PanelContext& context) { return InitHelpPanel(parent, context); };
+  panels[kParPanel] = [](QWidget* parent, PanelContext&) {
+    return CreatePlaceholderPanel(parent, "PAR", "Parameters: device blocks and value files");
+  };
+  panels[kLivePanel] = [](QWidget* parent, PanelContext&) {
+    return CreatePlaceholderPanel(parent, "LIVE", "Monitor: live data of the device");
+  };
+  panels[kEditPanel] = [](QWidget* parent, PanelContext&) {
+    return CreatePlaceholderPanel(parent, "EDIT", "Edit: configurations from firmware headers");
+  };
+  return panels;
+}
+
+std::optional<int32_t> ResolvePortOption(const std::string& text) {
+  int32_t value = 0;
+  if (ParseInt(text, value)) return IsSelector(value) ? std::optional<int32_t>(value) : std::nullopt;
+  const std::string upper = Upper(text);
+  if (upper == "T_CAN") return link::kUsbCanPort;
+  if (upper == "T_SER") return link::kUsbSerialPort;
+  if (upper.rfind("COM", 0) == 0 && ParseInt(upper.substr(3), value))
+    return IsSelector(value) && value > 0 ? std::optional<int32_t>(value) : std::nullopt;
+  if (text.find('/') == std::string::npos) return std::nullopt;
+  if (auto number = link::ComNumberOfPath(text)) return number;
+  const char* current = std::getenv("TAVOMARK_PORTS");
+  std::string ports = current != nullptr ? current : "";
+  if (!ports.empty()) ports += ':';
+  ports += text;
+  ::setenv("TAVOMARK_PORTS", ports.c_str(), 1);
+  return link::ComNumberOfPath(text);
+}
+
+Application::Application(UiServices& services) : m_services(services), m_data(CreateDataSet()) {}
+
+Application::~Application() { ShutDown(); }
+
+int Application::Start(StartOptions options) {
+  m_projectDir = options.projectDir;
+  SetProjectDir(m_projectDir);
+
+  // The device description says which firmware this program serves.
+  if (!LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts) || UpdateDataSet(m_data, m_projectDir) < 0) {
+    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n");
+    return -1;
+  }
+  std::memset(m_data.vts.name, 0, sizeof m_data.vts.name);
+
+  if (!ReadInitFile(m_projectDir, m_settings)) {
+    std::memset(m_settings.lastValueFile, 0, sizeof m_settings.lastValueFile);
+    SaveSettings();
+  } else {
+    RestoreLastValueFile();
+  }
+
+  // The engine exists from here on so the panels can hold it; its ticks
+  // start only after the panels are in place.
+  m_engine = std::make_unique<link::ProtocolEngine>(m_waiter, std::move(options.engine));
+  m_context = std::make_unique<PanelContext>(PanelContext{m_data, m_settings, *m_engine, m_services, m_projectDir});
+
+  m_panel = std::make_unique<MainPanel>(*m_context);
+  m_panel->SetQuitUserInterface([] { QCoreApplication::exit(0); });
+  // The desktop's end of session asks to quit like the close box does.
+  if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    QObject::connect(app, &QGuiApplication::commitDataRequest, m_panel.get(),
+                     [panel = m_panel.get()](QSessionManager&) { panel->RequestQuit(); });
+  if (!m_panel->InitChildPanels(options.panels)) return -1;
+  m_started = true;
+
+  (void)m_panel->EnablePanel(kHelpPanel, true);
+  m_panel->RefreshTitle();
+  (void)m_engine->TlinkInit();
+
+  if (options.port) m_settings.portIndex = static_cast<int16_t>(*options.port);
+  m_panel->FillListPort();
+  m_panel->SelectItemListPort(m_settings.portIndex);
+  return 0;
+}
+
+void Application::RestoreLastValueFile() {
+  const std::string path(m_settings.lastValueFile, strnlen(m_settings.lastValueFile, kSettingsPathBytes));
+  DataSet last = CreateDataSet();
+  const bool usable = !path.empty() && LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
+                      CheckPackCompatibility(last.config.param.header, m_data.config.param.header);
+  if (!usable || !CopyDataSet(m_data, last)) {
+    std::memset(m_settings.lastValueFile, 0, sizeof m_settings.lastValueFile);
+    SaveSettings();
+  }
+  DisposeDataSet(last);
+}
+
+void Application::SaveSettings() {
+  if (WriteInitFile(m_projectDir, m_settings) != 0)
+    m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+}
+
+int Application::Run() {
+  if (!m_started) return -1;
+  m_panel->show();
+  m_panel->StartTimer();
+  QApplication::exec();
+  ShutDown();
+  return 0;
+}
+
+void Application::ShutDown() {
+  if (!m_started || m_shutDown) return;
+  m_shutDown = true;
+  if (m_panel) m_panel->StopTimer();
+  DisposeDataSet(m_data);
+  if (m_engine) m_engine->TlinkTerminate();
+  SaveSettings();
+}
+
+}  // namespace tavomark::ui

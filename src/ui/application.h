@@ -1,0 +1,74 @@
+#pragma once
+// Start-up and shut-down of the desktop program around its main panel.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "child_panel.h"
+#include "main_panel.h"
+#include "protocol_engine.h"
+#include "settings.h"
+#include "platform_services.h"
+#include "value_set.h"
+
+namespace tavomark::ui {
+
+// The about page, and placeholders for the parameter, live and configuration
+// pages; indexed by PanelIndex.
+[[nodiscard]] std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels();
+
+// A port given on the command line: a selector ("-2", "-1", "1" to "255"),
+// "T_CAN", "T_SER", "COMn", or a device path. A path that the port table does
+// not list yet is added to TAVOMARK_PORTS so it gets a COM number. Nothing
+// when the text names no port.
+[[nodiscard]] std::optional<int32_t> ResolvePortOption(const std::string& text);
+
+struct StartOptions {
+  std::filesystem::path projectDir;
+  std::optional<int32_t> port;  // preselected instead of the saved port
+  link::EngineOptions engine;
+  std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
+};
+
+class Application {
+ public:
+  explicit Application(UiServices& services);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Everything before the event loop. 0, or -1 when the program must end
+  // (after the "Initialize Error" message when the device description fails).
+  [[nodiscard]] int Start(StartOptions options);
+  // Shows the window, runs the event loop until the quit request has been
+  // served, then shuts down. 0.
+  int Run();
+  // Releases the data set, stops the engine and writes the settings; once.
+  void ShutDown();
+
+  [[nodiscard]] MainPanel* Panel() { return m_panel.get(); }
+  [[nodiscard]] DataSet& Data() { return m_data; }
+  [[nodiscard]] SettingsBlock& Settings() { return m_settings; }
+  [[nodiscard]] link::ProtocolEngine* Engine() { return m_engine.get(); }
+
+ private:
+  void RestoreLastValueFile();
+  void SaveSettings();
+
+  UiServices& m_services;
+  std::filesystem::path m_projectDir;
+  DataSet m_data;
+  SettingsBlock m_settings;
+  EventLoopWait m_waiter;
+  std::unique_ptr<link::ProtocolEngine> m_engine;
+  std::unique_ptr<PanelContext> m_context;
+  std::unique_ptr<MainPanel> m_panel;
+  bool m_started = false;
+  bool m_shutDown = false;
+};
+
+}  // namespace tavomark::ui

@@ -1,0 +1,398 @@
+#include "main_panel.h"
+
+#include <QCloseEvent>
+
+#include <cstdio>
+#include <cstring>
+
+#include "fixed_text.h"
+#include "names.h"
+#include "settings.h"
+#include "ui_main_panel.h"
+#include "platform_services.h"
+#include "value_set.h"
+
+namespace tavomark::ui {
+
+namespace {
+
+// Characters from the device go into the text as they are, unless they would
+// not show (a zero byte would end the text early).
+char Printable(char c) { return c >= 0x20 && c < 0x7F ? c : '?'; }
+
+constexpr const char* kOpenTitle = "Open Communication";
+
+}  // namespace
+
+bool CheckRevision(std::string& text, const std::optional<link::InfoData>& info, const PackHeader& header) {
+  if (!info) {
+    text = "Invalid Info Data";
+    return false;
+  }
+  char line[64];
+  std::snprintf(line, sizeof line, "FW %04u par. %c rev. %c%c", unsigned{info->firmwareCode},
+                Printable(info->compVerFw), Printable(info->fwDevRevision), Printable(info->fwNumRevision));
+  text = line;
+  return info->firmwareCode == header.codeProj && info->compVerFw == header.compVerFw;
+}
+
+std::string PortRingLabel(int32_t port, const std::vector<link::NumberedPort>& table) {
+  if (port == link::kUsbSerialPort) return "T_SER";
+  if (port == link::kUsbCanPort) return "T_CAN";
+  if (port < 0) return "";
+  std::string label = "COM" + std::to_string(port);
+  for (const link::NumberedPort& entry : table) {
+    if (entry.number != port) continue;
+    std::string name = entry.path;
+    if (name.rfind("/dev/", 0) == 0) name.erase(0, 5);
+    if (name != label) label += " (" + name + ")";
+    break;
+  }
+  return label;
+}
+
+class MainPanel::CommandScope {
+ public:
+  explicit CommandScope(MainPanel& panel) : m_panel(panel), m_owner(!panel.m_commandRunning) {
+    if (m_owner) m_panel.m_commandRunning = true;
+  }
+  ~CommandScope() {
+    if (m_owner) m_panel.m_commandRunning = false;
+  }
+  CommandScope(const CommandScope&) = delete;
+  CommandScope& operator=(const CommandScope&) = delete;
+  [[nodiscard]] bool Granted() const { return m_owner; }
+
+ private:
+  MainPanel& m_panel;
+  bool m_owner;
+};
+
+MainPanel::MainPanel(PanelContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_form(std::make_unique<Ui::MainPanel>()) {
+  m_form->setupUi(this);
+  m_timer.setObjectName("TIMglobal");
+  m_timer.setInterval(kMainTimerMs);
+  connect(&m_timer, &QTimer::timeout, this, [this] { MainHandler(); });
+
+  connect(m_form->TBcom, &QPushButton::clicked, this, [this] { CommOnOff(); });
+  connect(m_form->CBrescan, &QPushButton::clicked, this, [this] { Rescan(); });
+  connect(m_form->RINGport, &QComboBox::activated, this, [this] { SetComPort(); });
+  connect(m_form->CBinfo, &QPushButton::clicked, this, [this] { ChangePanel(kHelpPanel); });
+  connect(m_form->CBparam, &QPushButton::clicked, this, [this] { ChangePanel(kParPanel); });
+  connect(m_form->CBlive, &QPushButton::clicked, this, [this] { ChangePanel(kLivePanel); });
+  connect(m_form->CBlEdit, &QPushButton::clicked, this, [this] { ChangePanel(kEditPanel); });
+  connect(m_form->CBload, &QPushButton::clicked, this, [this] { Load(); });
+  connect(m_form->CBstore, &QPushButton::clicked, this, [this] { Store(); });
+  connect(m_form->CBexit, &QPushButton::clicked, this, [this] { Exit(); });
+  m_form->NSprogressBar->setRange(0, 100);
+  m_form->NSprogressBar->hide();
+}
+
+// The child panels go first: their widgets live in the panel area.
+MainPanel::~MainPanel() {
+  m_timer.stop();
+  for (auto& child : m_children) child.reset();
+}
+
+bool MainPanel::InitChildPanels(const std::array<ChildPanelFactory, kChildPanels>& factories) {
+  for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel}) {
+    const auto i = static_cast<std::size_t>(index);
+    if (!factories[i]) return false;
+    m_children[i] = factories[i](m_form->panelArea, m_context);
+    if (!m_children[i]) return false;
+    m_form->panelArea->addWidget(m_children[i]->Widget());
+  }
+  return true;
+}
+
+void MainPanel::StartTimer() { m_timer.start(); }
+
+void MainPanel::StopTimer() { m_timer.stop(); }
+
+ChildPanel* MainPanel::Child(int index) const {
+  if (index < 0 || index >= kChildPanels) return nullptr;
+  return m_children[static_cast<std::size_t>(index)].get();
+}
+
+int MainPanel::MainHandler() {
+  // The engine's waits serve events, so a tick can come up inside a tick.
+  if (m_inTick || m_terminated) return 1;
+  m_inTick = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{m_inTick};
+
+  if (m_quitRequest) {
+    // A command that is still waiting keeps its panels: quit after it.
+    if (m_commandRunning) return 1;
+    m_quitRequest = false;
+    if (TerminateMainPanel()) {
+      m_terminated = true;
+      m_timer.stop();
+      if (m_quitUserInterface) m_quitUserInterface();
+    }
+    return 1;
+  }
+
+  bool connected = false;
+  m_context.engine.TlinkGetState(connected);
+  m_connected = connected;
+  for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel})
+    if (ChildPanel* child = Child(index)) child->Handler(connected);
+
+  RefreshTitle();
+  m_form->TMversion->setText(QString::fromStdString(m_context.engine.TlinkGetFwVersion()));
+  ShowConfigName(std::string(m_context.settings.lastValueFile,
+                             strnlen(m_context.settings.lastValueFile, kSettingsPathBytes)));
+  ShowConnection(connected);
+  m_form->NSprogressBar->hide();
+  return 1;
+}
+
+void MainPanel::ShowConnection(bool connected) {
+  QPushButton* button = m_form->TBcom;
+  const QSignalBlocker block(button);
+  button->setChecked(connected);
+  button->setText(connected ? "Close" : "Open");
+  button->setStyleSheet(connected ? "QPushButton#TBcom { background-color: #00ff00; color: black; }"
+                                  : "QPushButton#TBcom { color: black; }");
+}
+
+bool MainPanel::TerminateMainPanel() {
+  if (IsChangedValToSendSet(m_context.dataSet.vts) &&
+      m_context.services.ConfirmPopup("Quit Application",
+                                      "Value File is not Saved.\n Closing Program the work will lost.\n Do "
+                                      "you want save before exit?")) {
+    // The operator asked to keep the values: a save that did not happen
+    // keeps the program open rather than losing them.
+    if (!Store()) return false;
+  }
+  for (int index : {kLivePanel, kParPanel, kEditPanel, kHelpPanel})
+    if (ChildPanel* child = Child(index)) child->Terminate();
+  return true;
+}
+
+void MainPanel::RefreshTitle() {
+  const PackHeader& header = m_context.dataSet.vts.param.header;
+  const std::string name(m_context.dataSet.vts.name, strnlen(m_context.dataSet.vts.name, sizeof m_context.dataSet.vts.name));
+  setWindowTitle(QString::fromStdString(MainTitleText(header.codeProj, header.compVerFw, name)));
+  m_form->TMversion->clear();
+  m_form->TMparName->clear();
+  m_form->TBcom->setEnabled(true);
+}
+
+void MainPanel::ShowConfigName(const std::string& path) {
+  std::string name;
+  SplitFileName(path, name);
+  m_form->TMparName->setText(QString::fromStdString(name));
+}
+
+void MainPanel::SetProgressBar(int percent) {
+  if (percent > 0) {
+    m_form->NSprogressBar->setValue(std::min(percent, 100));
+    m_form->NSprogressBar->show();
+  } else {
+    m_form->NSprogressBar->hide();
+  }
+}
+
+bool MainPanel::PanelMaximize() {
+  showMaximized();
+  return true;
+}
+
+void MainPanel::SaveSettings() {
+  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+}
+
+void MainPanel::FillListPort() {
+  const std::vector<int32_t> ports = m_context.engine.TlinkGetPortList();
+  const std::vector<link::NumberedPort> table = link::ComPortTable();
+  QComboBox* ring = m_form->RINGport;
+  const QSignalBlocker block(ring);
+  ring->clear();
+  for (int32_t port : ports) ring->addItem(QString::fromStdString(PortRingLabel(port, table)), port);
+}
+
+void MainPanel::SelectItemListPort(int32_t port) {
+  QComboBox* ring = m_form->RINGport;
+  const QSignalBlocker block(ring);
+  if (ring->count() == 0) {
+    m_context.settings.portIndex = 0;
+  } else {
+    int index = ring->findData(port);
+    if (index < 0) {
+      index = 0;
+      m_context.settings.portIndex = static_cast<int16_t>(ring->itemData(0).toInt());
+    }
+    ring->setCurrentIndex(index);
+  }
+  SaveSettings();
+}
+
+void MainPanel::SelectRingValue(int32_t port) {
+  QComboBox* ring = m_form->RINGport;
+  const QSignalBlocker block(ring);
+  const int index = ring->findData(port);
+  if (index >= 0) ring->setCurrentIndex(index);
+}
+
+void MainPanel::Rescan() {
+  CommandScope command(*this);
+  if (!command.Granted()) return;
+  bool connected = false;
+  m_context.engine.TlinkGetState(connected);
+  if (connected) return;
+  FillListPort();
+  SelectItemListPort(m_context.settings.portIndex);
+}
+
+void MainPanel::SetComPort() {
+  CommandScope command(*this);
+  bool connected = false;
+  m_context.engine.TlinkGetState(connected);
+  if (!command.Granted() || connected) {
+    // The ring goes back to the port in use, so it never shows another.
+    SelectRingValue(m_context.settings.portIndex);
+    return;
+  }
+  const QVariant value = m_form->RINGport->currentData();
+  if (!value.isValid()) return;
+  m_context.settings.portIndex = static_cast<int16_t>(value.toInt());
+  SaveSettings();
+}
+
+void MainPanel::CommOnOff() {
+  CommandScope command(*this);
+  if (!command.Granted()) {
+    ShowConnection(m_connected);
+    return;
+  }
+  link::ProtocolEngine& engine = m_context.engine;
+  bool connected = false;
+  engine.TlinkGetState(connected);
+  if (connected) {
+    engine.TlinkCloseComm();
+  } else {
+    DataSet& data = m_context.dataSet;
+    std::optional<std::string> refusal;
+    {
+      BusyCursor busy;
+      uint8_t liveSize = 0;
+      std::string text;
+      if (!engine.TlinkOpenComm(m_context.settings.portIndex, data.vts.param.header.codeProj, liveSize)) {
+        m_context.services.MessagePopup(kOpenTitle, "Can't connect...");
+      } else if (!CheckRevision(text, engine.TlinkGetInfoData(), data.config.monitor.header)) {
+        refusal = text + "\nWrong Hardware/Firmware Revision\n";
+      } else if (liveSize != GetStructByteSize(data.config.monitor)) {
+        refusal = "Wrong Live Buffer Size";
+      }
+    }
+    if (refusal) {
+      m_context.services.MessagePopup(kOpenTitle, *refusal);
+      engine.TlinkCloseComm();
+    }
+  }
+  engine.TlinkGetState(m_connected);
+  ShowConnection(m_connected);
+}
+
+void MainPanel::ChangePanel(int target) {
+  CommandScope command(*this);
+  if (!command.Granted() || target == m_activePanel || Child(target) == nullptr) return;
+  (void)EnablePanel(m_activePanel, false);
+  (void)EnablePanel(target, true);
+  m_activePanel = target;
+}
+
+bool MainPanel::EnablePanel(int index, bool flag) {
+  ChildPanel* child = Child(index);
+  if (child == nullptr) return false;
+  const bool ok = child->Enable(flag);
+  if (flag) m_form->panelArea->setCurrentWidget(child->Widget());
+  return ok;
+}
+
+void MainPanel::Load() {
+  CommandScope command(*this);
+  if (!command.Granted()) return;
+  const int active = m_activePanel;
+  (void)EnablePanel(active, false);
+  m_form->CBload->setEnabled(false);
+
+  char path[kSettingsPathBytes];
+  std::memcpy(path, m_context.settings.lastValueFile, sizeof path);
+  if (SelectPath(m_context.services, "Load Value data", path, sizeof path, "*.vts", false)) {
+    BusyCursor busy;
+    DataSet& data = m_context.dataSet;
+    DataSet fresh = CreateDataSet();
+    if (!LoadValToSendSet(path, fresh.vts)) {
+      m_context.services.MessagePopup("Load", "Load Error");
+    } else if (!CheckPackCompatibility(fresh.vts.param.header, data.config.param.header)) {
+      m_context.services.MessagePopup("Load", GetValToSendErrorString(kInvalidParameterFile));
+    } else if (const int code = UpdateDataSet(fresh, m_context.projectDir); code != kVtsOk) {
+      m_context.services.MessagePopup("Load", GetValToSendErrorString(code));
+    } else {
+      if (!CheckPackCompatibility(fresh.config.param.header, data.config.param.header))
+        m_context.engine.TlinkCloseComm();
+      if (!CopyDataSet(data, fresh)) {
+        m_context.services.MessagePopup("Load", "Load Error");
+      } else {
+        std::memcpy(m_context.settings.lastValueFile, path, sizeof path);
+        SaveSettings();
+      }
+    }
+    DisposeDataSet(fresh);
+  }
+  (void)EnablePanel(active, true);
+  m_form->CBload->setEnabled(true);
+}
+
+bool MainPanel::Store() {
+  CommandScope command(*this);
+  if (!command.Granted()) return false;
+  const int active = m_activePanel;
+  (void)EnablePanel(active, false);
+  m_form->CBstore->setEnabled(false);
+
+  bool saved = false;
+  SettingsBlock& settings = m_context.settings;
+  if (SelectPath(m_context.services, "Store Value data", settings.lastValueFile, kSettingsPathBytes, "*.vts",
+                 true)) {
+    BusyCursor busy;
+    ValToSendSet& vts = m_context.dataSet.vts;
+    const std::string path(settings.lastValueFile, strnlen(settings.lastValueFile, kSettingsPathBytes));
+    // Writing clears the changed marks; a save that fails must leave them.
+    const uint8_t changed[3] = {vts.param.header.isChanged, vts.info.header.isChanged, vts.calib.header.isChanged};
+    if (SaveValToSendSet(path, vts)) {
+      saved = true;
+      std::string name;
+      SplitFileName(path, name);
+      SetText(vts.name, name);
+      SaveSettings();
+      ShowConfigName(path);
+    } else {
+      vts.param.header.isChanged = changed[0];
+      vts.info.header.isChanged = changed[1];
+      vts.calib.header.isChanged = changed[2];
+      m_context.services.MessagePopup("Store", "errore durante il salvataggio dei parametri");
+    }
+  }
+  (void)EnablePanel(active, true);
+  m_form->CBstore->setEnabled(true);
+  return saved;
+}
+
+void MainPanel::closeEvent(QCloseEvent* event) {
+  if (m_terminated) {
+    event->accept();
+    return;
+  }
+  RequestQuit();
+  event->ignore();
+}
+
+}  // namespace tavomark::ui

@@ -1,0 +1,121 @@
+#pragma once
+// The program's window: port choice, connect and disconnect, value file load
+// and store, and the panel area that shows one of the four child panels. Its
+// timer drives the whole user interface (MainHandler).
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_panel.h"
+#include "protocol_engine.h"
+#include "record.h"
+
+namespace Ui {
+class MainPanel;
+}
+
+namespace tavomark::ui {
+
+// The main timer's period: five refreshes a second leave room for one live
+// request per tick (each request costs at least one 100 ms engine tick).
+inline constexpr int kMainTimerMs = 200;
+
+// Child panel indices, as ChangePanel and EnablePanel use them.
+enum PanelIndex : int { kHelpPanel = 0, kParPanel = 1, kLivePanel = 2, kEditPanel = 3 };
+inline constexpr int kChildPanels = 4;
+
+// Text and verdict of the revision check: "FW %04u par. %c rev. %c%c" from the
+// device's info record, passing when its project code and parameter letter
+// are the header's; "Invalid Info Data" without a record.
+[[nodiscard]] bool CheckRevision(std::string& text, const std::optional<link::InfoData>& info,
+                                 const PackHeader& header);
+
+// Label of a port selector in the port ring: "T_CAN", "T_SER", "COMn", empty
+// for other negatives. Where the system does not call the port "COMn", its
+// own name follows: "COM5 (ttyUSB0)".
+[[nodiscard]] std::string PortRingLabel(int32_t port, const std::vector<link::NumberedPort>& table);
+
+class MainPanel final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MainPanel(PanelContext& context, QWidget* parent = nullptr);
+  ~MainPanel() override;
+  MainPanel(const MainPanel&) = delete;
+  MainPanel& operator=(const MainPanel&) = delete;
+
+  // Creates the child panels in start-up order (parameter, live,
+  // configuration, about); the factories are indexed by PanelIndex. False as
+  // soon as one cannot be created.
+  [[nodiscard]] bool InitChildPanels(const std::array<ChildPanelFactory, kChildPanels>& factories);
+  // What ends the user-interface loop once the closing work allows it.
+  void SetQuitUserInterface(std::function<void()> quit) { m_quitUserInterface = std::move(quit); }
+  void StartTimer();
+  void StopTimer();
+
+  // One timer tick; 1.
+  int MainHandler();
+  // The closing work; true when the program may quit.
+  bool TerminateMainPanel();
+  void FillListPort();
+  void SelectItemListPort(int32_t port);
+  [[nodiscard]] bool EnablePanel(int index, bool flag);
+  void SetProgressBar(int percent);
+  void ShowConfigName(const std::string& path);
+  bool PanelMaximize();
+  // Title "TQ%04d%c_USER Rev.AB - <value file name>".
+  void RefreshTitle();
+
+  // Control commands.
+  void CommOnOff();
+  void Rescan();
+  void SetComPort();
+  void ChangePanel(int target);
+  void Load();
+  // True when the working value set was saved.
+  bool Store();
+  void Exit() { RequestQuit(); }
+  // The close box, Exit and the desktop's end of session all come here; the
+  // next tick carries it out.
+  void RequestQuit() { m_quitRequest = true; }
+
+  [[nodiscard]] bool QuitRequested() const { return m_quitRequest; }
+  [[nodiscard]] bool Terminated() const { return m_terminated; }
+  [[nodiscard]] bool Connected() const { return m_connected; }
+  [[nodiscard]] int ActivePanel() const { return m_activePanel; }
+  [[nodiscard]] ChildPanel* Child(int index) const;
+  [[nodiscard]] QTimer& Timer() { return m_timer; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // While a command runs (it may wait for the engine or a dialog, serving
+  // events meanwhile) the panel's other commands are ignored and the quit
+  // request waits.
+  class CommandScope;
+  void ShowConnection(bool connected);
+  void SaveSettings();
+  void SelectRingValue(int32_t port);
+
+  PanelContext& m_context;
+  std::unique_ptr<Ui::MainPanel> m_form;
+  QTimer m_timer;
+  std::array<std::unique_ptr<ChildPanel>, kChildPanels> m_children;
+  std::function<void()> m_quitUserInterface;
+  int m_activePanel = kHelpPanel;
+  bool m_quitRequest = false;
+  bool m_connected = false;
+  bool m_inTick = false;
+  bool m_commandRunning = false;
+  bool m_terminated = false;
+};
+
+}  // namespace tavomark::ui

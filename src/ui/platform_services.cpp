@@ -1,0 +1,194 @@
+#include "platform_services.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "names.h"
+
+namespace tavomark::ui {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+void QtUiServices::MessagePopup(const std::string& title, const std::string& text) {
+  QMessageBox::information(m_parent, Q(title), Q(text));
+}
+
+bool QtUiServices::ConfirmPopup(const std::string& title, const std::string& text) {
+  return QMessageBox::question(m_parent, Q(title), Q(text), QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtUiServices::PromptPopup(const std::string& title, const std::string& text,
+                                                     std::size_t maxLength) {
+  QInputDialog dialog(m_parent);
+  dialog.setWindowTitle(Q(title));
+  dialog.setLabelText(Q(text));
+  dialog.setInputMode(QInputDialog::TextInput);
+  if (auto* edit = dialog.findChild<QLineEdit*>())
+    edit->setMaxLength(static_cast<int>(std::min<std::size_t>(maxLength, 32767)));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::string answer = dialog.textValue().toStdString();
+  if (answer.size() > maxLength) answer.resize(maxLength);
+  return answer;
+}
+
+std::optional<std::string> QtUiServices::FileSelectPopup(const FileDialogRequest& request) {
+  QFileDialog dialog(m_parent, Q(request.title));
+  // Qt's own dialog, so the accept button can carry "Save" or "Load".
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  // No directory creation from the dialog.
+  dialog.setOption(QFileDialog::ReadOnly, true);
+  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setLabelText(QFileDialog::Accept, request.save ? "Save" : "Load");
+  if (!request.filter.empty()) {
+    dialog.setNameFilter(Q(request.filter));
+    const std::string ext = GetFileExtension(request.filter);
+    if (!ext.empty()) dialog.setDefaultSuffix(Q(ext));
+  }
+  if (!request.directory.empty()) dialog.setDirectory(Q(request.directory));
+  if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return files.front().toStdString();
+}
+
+void ScriptedUiServices::MessagePopup(const std::string& title, const std::string& text) {
+  shown.push_back({"message", title, text});
+}
+
+bool ScriptedUiServices::ConfirmPopup(const std::string& title, const std::string& text) {
+  shown.push_back({"confirm", title, text});
+  if (confirms.empty()) {
+    ++unexpected;
+    return false;
+  }
+  const bool answer = confirms.front();
+  confirms.pop_front();
+  return answer;
+}
+
+std::optional<std::string> ScriptedUiServices::PromptPopup(const std::string& title, const std::string& text,
+                                                           std::size_t maxLength) {
+  shown.push_back({"prompt", title, text});
+  if (prompts.empty()) {
+    ++unexpected;
+    return std::nullopt;
+  }
+  std::optional<std::string> answer = prompts.front();
+  prompts.pop_front();
+  if (answer && answer->size() > maxLength) answer->resize(maxLength);
+  return answer;
+}
+
+std::optional<std::string> ScriptedUiServices::FileSelectPopup(const FileDialogRequest& request) {
+  shown.push_back({"file", request.title, request.filter});
+  fileRequests.push_back(request);
+  if (files.empty()) {
+    ++unexpected;
+    return std::nullopt;
+  }
+  std::optional<std::string> answer = files.front();
+  files.pop_front();
+  return answer;
+}
+
+std::vector<ScriptedUiServices::Shown> ScriptedUiServices::Messages() const {
+  std::vector<Shown> out;
+  std::copy_if(shown.begin(), shown.end(), std::back_inserter(out),
+               [](const Shown& s) { return s.kind == "message"; });
+  return out;
+}
+
+FileDialogRequest MakeFileDialogRequest(const std::string& title, const std::string& path,
+                                        const std::string& pattern, bool save) {
+  FileDialogRequest request;
+  request.title = title;
+  request.save = save;
+  const std::string ext = GetFileExtension(pattern);
+  if (!ext.empty()) request.filter = "*." + ext;
+  if (path.empty()) {
+    request.fileName = pattern;
+    return request;
+  }
+  // Settings written on Windows hold '\' separators; split on both.
+  const std::size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) {
+    request.fileName = path;
+  } else {
+    request.directory = path.substr(0, slash == 0 ? 1 : slash);
+    request.fileName = path.substr(slash + 1);
+  }
+  return request;
+}
+
+int SelectPath(UiServices& services, const std::string& title, std::string& path, const std::string& pattern,
+               bool save) {
+  const std::optional<std::string> chosen = services.FileSelectPopup(MakeFileDialogRequest(title, path, pattern, save));
+  if (!chosen || chosen->empty()) return 0;
+  path = *chosen;
+  return 1;
+}
+
+int SelectPath(UiServices& services, const std::string& title, char* path, std::size_t capacity,
+               const std::string& pattern, bool save) {
+  if (path == nullptr || capacity == 0) return 0;
+  std::string text(path, strnlen(path, capacity));
+  if (!SelectPath(services, title, text, pattern, save)) return 0;
+  if (text.size() >= capacity) {
+    services.MessagePopup(title, "The path is too long: at most " + std::to_string(capacity - 1) +
+                                     " characters can be kept.");
+    return 0;
+  }
+  std::memset(path, 0, capacity);
+  std::memcpy(path, text.data(), text.size());
+  return 1;
+}
+
+BusyCursor::BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+
+BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
+
+EventLoopWait::EventLoopWait() = default;
+
+EventLoopWait::~EventLoopWait() = default;
+
+void EventLoopWait::Wait(const std::function<bool()>& served) {
+  while (!served()) {
+    QEventLoop loop;
+    m_loops.push_back(&loop);
+    // A wake-up posted before exec() stays queued, so no answer is missed
+    // between the check above and the loop starting.
+    const int code = loop.exec();
+    m_loops.erase(std::find(m_loops.begin(), m_loops.end(), &loop));
+    // While the application is quitting a new loop returns at once; block on
+    // the dispatcher instead of spinning.
+    if (code < 0) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+}
+
+void EventLoopWait::Wake() {
+  QMetaObject::invokeMethod(this, [this] { QuitLoops(); }, Qt::QueuedConnection);
+}
+
+void EventLoopWait::QuitLoops() {
+  // Every waiter re-checks its own request; an outer loop ends only after the
+  // inner ones have returned.
+  for (QEventLoop* loop : m_loops) loop->quit();
+}
+
+}  // namespace tavomark::ui

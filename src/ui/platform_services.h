@@ -1,0 +1,133 @@
+#pragma once
+// What every panel needs from the desktop around it: message, confirmation
+// and prompt pop-ups, the file dialog, the busy cursor, and the wait for the
+// protocol engine. Panels reach pop-ups only through UiServices, so tests
+// answer them from a script instead of a person.
+
+#include <QObject>
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "request_waiter.h"
+
+class QWidget;
+class QEventLoop;
+
+namespace tavomark::ui {
+
+// The inputs of one file dialog, as SelectPath prepares them.
+struct FileDialogRequest {
+  std::string title;
+  std::string directory;  // where the dialog starts; empty: the current directory
+  std::string fileName;   // preselected name (the pattern when no path was given)
+  std::string filter;     // "*.vts", or empty for every file
+  bool save = false;      // "Save" button and a new name allowed; else "Load"
+};
+
+class UiServices {
+ public:
+  virtual ~UiServices() = default;
+  virtual void MessagePopup(const std::string& title, const std::string& text) = 0;
+  // Yes / No; true for yes.
+  virtual bool ConfirmPopup(const std::string& title, const std::string& text) = 0;
+  // OK / Cancel with a text answer of at most maxLength characters; nothing
+  // when cancelled.
+  virtual std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
+                                                 std::size_t maxLength) = 0;
+  // The chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) = 0;
+};
+
+// The real pop-ups: Qt message boxes, input dialogs and the Qt file dialog,
+// all modal to the parent window.
+class QtUiServices final : public UiServices {
+ public:
+  explicit QtUiServices(QWidget* parent = nullptr) : m_parent(parent) {}
+  void SetParent(QWidget* parent) { m_parent = parent; }
+
+  void MessagePopup(const std::string& title, const std::string& text) override;
+  bool ConfirmPopup(const std::string& title, const std::string& text) override;
+  std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
+                                         std::size_t maxLength) override;
+  std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+
+ private:
+  QWidget* m_parent = nullptr;
+};
+
+// Pop-ups answered from queues, for tests. Every pop-up is recorded; one that
+// finds its queue empty is answered no / cancel and counted as unexpected.
+class ScriptedUiServices final : public UiServices {
+ public:
+  struct Shown {
+    std::string kind;  // "message", "confirm", "prompt" or "file"
+    std::string title;
+    std::string text;
+  };
+
+  void MessagePopup(const std::string& title, const std::string& text) override;
+  bool ConfirmPopup(const std::string& title, const std::string& text) override;
+  std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
+                                         std::size_t maxLength) override;
+  std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+
+  std::deque<bool> confirms;
+  std::deque<std::optional<std::string>> prompts;
+  std::deque<std::optional<std::string>> files;  // nothing: the dialog is cancelled
+
+  std::vector<Shown> shown;
+  std::vector<FileDialogRequest> fileRequests;
+  int unexpected = 0;
+
+  [[nodiscard]] std::vector<Shown> Messages() const;
+  void Clear() { shown.clear(); fileRequests.clear(); unexpected = 0; }
+};
+
+// Builds the dialog inputs: the filter "*.<ext>" from the pattern's extension
+// (empty when it has none); a non-empty path gives the start directory and
+// name, an empty one the current directory and the pattern as name.
+[[nodiscard]] FileDialogRequest MakeFileDialogRequest(const std::string& title, const std::string& path,
+                                                      const std::string& pattern, bool save);
+
+// Lets the user choose a file. Returns 1 and updates path when a non-empty path
+// was chosen, else 0 with path unchanged.
+[[nodiscard]] int SelectPath(UiServices& services, const std::string& title, std::string& path,
+                             const std::string& pattern, bool save);
+// The same for a fixed-size path field of the settings block (kept terminated;
+// a choice that does not fit is refused with 0).
+[[nodiscard]] int SelectPath(UiServices& services, const std::string& title, char* path, std::size_t capacity,
+                             const std::string& pattern, bool save);
+
+// Shows the busy cursor for its lifetime and restores the previous cursor on
+// every way out of the scope.
+class BusyCursor {
+ public:
+  BusyCursor();
+  ~BusyCursor();
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The wait of a panel for the protocol engine: a nested event loop on the
+// user-interface thread, woken by the engine's thread after each answer, so
+// the window keeps repainting and the timer keeps ticking while a request is
+// served. Waits nest: a callback run inside one wait may wait again.
+class EventLoopWait final : public QObject, public link::RequestWaiter {
+  Q_OBJECT
+ public:
+  EventLoopWait();
+  ~EventLoopWait() override;
+  void Wait(const std::function<bool()>& served) override;
+  // Thread-safe: posts the wake-up to the user-interface thread.
+  void Wake() override;
+
+ private:
+  void QuitLoops();
+  std::vector<QEventLoop*> m_loops;
+};
+
+}  // namespace tavomark::ui

@@ -1,0 +1,95 @@
+#pragma once
+// One tree model over a struct pack: row i of the tree is record i of the
+// pack (pre-order, so record positions and tree item indices agree as
+// position - 1). Column 0 is the record's name; a panel supplies the text of
+// its own columns through a cell function that the model calls only for the
+// rows a view asks for, so a pack of 10,000 records opens at once and only
+// what is on screen is ever formatted.
+
+#include <QAbstractItemModel>
+#include <QStringList>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config_set.h"
+#include "record.h"
+#include "value_set.h"
+
+class QTabWidget;
+class QWidget;
+
+namespace tavomark::ui {
+
+// Text of one cell: (record, its 1-based position, column >= 1).
+using StructCellText = std::function<std::string(const Record& record, std::size_t position, int column)>;
+
+class StructTreeModel final : public QAbstractItemModel {
+  Q_OBJECT
+ public:
+  explicit StructTreeModel(QObject* parent = nullptr);
+
+  // The header labels of the columns, "Name" first.
+  void SetColumns(const QStringList& labels);
+  void SetCellText(StructCellText cellText) { m_cellText = std::move(cellText); }
+
+  // Rebuilds the tree over the pack; false when the pack's child counts do
+  // not fit its records (the tree then holds the records read so far). The
+  // pack must outlive the model or the next Populate.
+  bool Populate(const StructPack* pack);
+  void Clear();
+  // Tells the views that every cell but the names may have changed.
+  void RefreshCells();
+
+  // 1-based record position of an index (0 for an invalid index), and back.
+  [[nodiscard]] std::size_t PositionOf(const QModelIndex& index) const;
+  [[nodiscard]] QModelIndex IndexOf(std::size_t position, int column = 0) const;
+  [[nodiscard]] std::size_t RecordCount() const { return m_nodes.size(); }
+  [[nodiscard]] const StructPack* Pack() const { return m_pack; }
+
+  // The mark of a row (shown as a highlighted background).
+  void SetMark(std::size_t position, bool marked);
+  [[nodiscard]] bool IsMarked(std::size_t position) const;
+  void ClearMarks();
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+ private:
+  struct Node {
+    std::size_t parent = 0;  // position of the father, 0 for the root
+    int row = 0;             // row among the father's children
+    std::vector<std::size_t> children;
+    bool marked = false;
+  };
+  [[nodiscard]] const Node* NodeAt(std::size_t position) const;
+
+  const StructPack* m_pack = nullptr;
+  std::vector<Node> m_nodes;  // m_nodes[position - 1]
+  std::vector<std::size_t> m_top;  // positions of the top-level rows
+  QStringList m_columns{"Name"};
+  StructCellText m_cellText;
+};
+
+// Fills the model from the pack. Returns 1, or 0 when the walk fails.
+[[nodiscard]] int StructPopulateTree(StructTreeModel& model, const StructPack& pack);
+// The values behind the cells changed: the visible rows are formatted again.
+// Returns 1 when the model shows a pack.
+int StructUpdateTree(StructTreeModel& model);
+
+// The pack of a tab page. With no tab control the index comes from tabIndex
+// (nothing when tabIndex is null); otherwise a given index that is not
+// negative is used, else the control's current page, stored into tabIndex
+// when given. page receives the tab's page widget when asked for.
+[[nodiscard]] Pack* GetTabIndexedValToSendPack(ValToSendSet& set, const QTabWidget* tab, QWidget** page,
+                                               int* tabIndex);
+[[nodiscard]] StructPack* GetTabIndexedStruct(ConfigSet& set, const QTabWidget* tab, QWidget** page,
+                                              int* tabIndex);
+
+}  // namespace tavomark::ui
