@@ -17,12 +17,14 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "device_memory.h"
 #include "fault_plan.h"
+#include "project_memory.h"
 #include "pty_port.h"
 #include "sim_device.h"
 #include "sim_frame.h"
@@ -48,8 +50,11 @@ struct Options {
   int device = -1;
   std::vector<std::string> blockFiles;
   std::string infoFile;
-  InfoFields info{1};
-  std::string infoPar = "a";
+  std::optional<uint16_t> infoCode;
+  std::optional<std::string> infoPar;
+  std::optional<uint16_t> serial;
+  std::string projectDir;
+  std::string valuesFile;
   std::string fwVersion;
   std::string dataName;
   std::size_t liveSize = 32;
@@ -105,13 +110,31 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
   return true;
 }
 
+// The info fields the options set, over the ones the memory came with.
+void ApplyInfoOptions(const Options& opt, InfoFields& info) {
+  if (opt.infoCode) info.projectCode = *opt.infoCode;
+  if (opt.infoPar && !opt.infoPar->empty()) info.parVersion = (*opt.infoPar)[0];
+  if (opt.serial) info.serialNumber = *opt.serial;
+}
+
 bool BuildMemory(const Options& opt, DeviceMemory& memory, std::string& error) {
-  InfoFields info = opt.info;
-  info.parVersion = opt.infoPar.empty() ? 'a' : opt.infoPar[0];
-  memory = MakeSampleMemory(info, opt.liveSize);
-  if (opt.bigEndian) {
-    memory.bigEndianMode = 1;
-    memory.blocks[kErrorListBlock] = BuildErrorList(SampleErrorEntries(), memory.LittleEndian());
+  InfoFields info;
+  info.projectCode = 1;
+  if (!opt.projectDir.empty() || !opt.valuesFile.empty()) {
+    if (opt.projectDir.empty() || opt.valuesFile.empty()) {
+      error = "--project and --values go together";
+      return false;
+    }
+    if (!LoadProjectMemory(opt.projectDir, opt.valuesFile, info, memory, error)) return false;
+    ApplyInfoOptions(opt, info);
+    memory.info = EncodeInfoRecord(info);
+  } else {
+    ApplyInfoOptions(opt, info);
+    memory = MakeSampleMemory(info, opt.liveSize);
+    if (opt.bigEndian) {
+      memory.bigEndianMode = 1;
+      memory.blocks[kErrorListBlock] = BuildErrorList(SampleErrorEntries(), memory.LittleEndian());
+    }
   }
   memory.initialAlarms = opt.alarms;
   if (!opt.infoFile.empty()) {
@@ -221,14 +244,17 @@ void AddOptions(CLI::App& app, Options& opt) {
   app.add_option("--device", opt.device, "Answer only frames for this device number")->check(CLI::Range(0, 65535));
   app.add_option("--block", opt.blockFiles, "ID=FILE: the bytes of block ID (1 to 4) from FILE");
   app.add_option("--info", opt.infoFile, "The 18-byte info record, as sent, from FILE");
-  app.add_option("--info-code", opt.info.projectCode, "Project code in the info record");
+  app.add_option("--project", opt.projectDir, "Project directory whose config folder describes --values");
+  app.add_option("--values", opt.valuesFile, "Value file (.vts) whose images the blocks hold");
+  app.add_option("--info-code", opt.infoCode, "Project code in the info record");
   app.add_option("--info-par", opt.infoPar, "Parameter version letter in the info record");
-  app.add_option("--serial", opt.info.serialNumber, "Serial number in the info record");
+  app.add_option("--serial", opt.serial, "Serial number in the info record");
   app.add_option("--fw-version", opt.fwVersion, "Firmware version text");
   app.add_option("--data-name", opt.dataName, "Data name text");
-  app.add_option("--live-size", opt.liveSize, "Bytes in the live buffer")->check(CLI::Range(0, 240));
+  app.add_option("--live-size", opt.liveSize, "Bytes in the live buffer (without a project)")->check(CLI::Range(0, 240));
   app.add_option("--alarms", opt.alarms, "Alarm bits already latched at start");
-  app.add_flag("--big-endian", opt.bigEndian, "16-bit values high byte first in the device's memory");
+  app.add_flag("--big-endian", opt.bigEndian,
+               "16-bit values high byte first in the device's memory (without a project)");
   app.add_option("--fault", opt.faults,
                  "KIND[:CMD[:N]] with KIND silence, bad-checksum, wrong-command, wrong-device, truncated, "
                  "oversize-len, miscount or delay=MS; CMD a command code or '*'; N the request number");
