@@ -1,0 +1,89 @@
+#pragma once
+// The name-to-text dictionary of the header import, its three orderings and the
+// in-place text replacement that the calibration formulas use too.
+//
+// A DoubleList is a list of (key, value) entries kept in the order of one
+// compare function; positions count from 1. Keys and values are growable texts,
+// so no declaration or define is ever cut to fit a buffer.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tavomark {
+
+// Negative, zero or positive, like strcmp.
+using CompareFn = int (*)(std::string_view first, std::string_view second);
+
+// Plain byte order, first against second.
+[[nodiscard]] int CmpString(std::string_view first, std::string_view second);
+// Byte order ignoring ASCII letter case.
+[[nodiscard]] int NoCaseSensitiveCmpString(std::string_view first, std::string_view second);
+// Longer texts first; equal lengths in descending byte order. Walking a list in
+// this order substitutes a longer name before any shorter name inside it.
+[[nodiscard]] int StringLen(std::string_view first, std::string_view second);
+
+class DoubleList {
+ public:
+  struct Item {
+    std::string key;
+    std::string value;
+  };
+
+  // Keeps the entry at its sorted place; equal keys stay in insertion order, so
+  // lookups find the one inserted first. The same compare must be used for every
+  // insertion and lookup of one list (a different one re-sorts the list).
+  void InsertInOrder(std::string key, std::string value, CompareFn compare);
+  // The value of the first entry whose key compares equal, or null.
+  [[nodiscard]] const std::string* BinSearch(std::string_view key, CompareFn compare) const;
+  // The entry at a 1-based position, or null outside 1..N.
+  [[nodiscard]] const Item* GetItem(std::size_t position) const;
+  [[nodiscard]] std::size_t NumItems() const { return m_items.size(); }
+  void Clear();
+
+  // Replaces every key found in text by its value, walking the entries in list
+  // order from the first and starting again after every entry that replaced
+  // something. Returns the number of passes that replaced something, or
+  // kSubstLimitExceeded when a self-referencing define keeps the text changing
+  // past kMaxSubstPasses passes or the text grows beyond kMaxSubstTextBytes
+  // (text then holds the last state reached).
+  [[nodiscard]] int SubstString(std::string& text) const;
+
+ private:
+  void Sort() const;
+  void BuildIndex() const;
+
+  mutable std::vector<Item> m_items;
+  mutable bool m_sorted = true;
+  CompareFn m_compare = nullptr;
+  // Substitution index: key -> position of its first entry, and the distinct key
+  // lengths, rebuilt after insertions.
+  mutable std::unordered_map<std::string_view, std::size_t> m_firstByKey;
+  mutable std::vector<std::size_t> m_keyLengths;
+  mutable bool m_indexed = false;
+};
+
+inline constexpr int kSubstLimitExceeded = -1;
+inline constexpr int kMaxSubstPasses = 4096;
+inline constexpr std::size_t kMaxSubstTextBytes = 1u << 20;
+
+// The documented entry points, over the class above.
+[[nodiscard]] DoubleList DoubleListCreate();
+void DoubleListDispose(DoubleList& list);
+void DoubleListInsertInOrder(DoubleList& list, std::string key, std::string value, CompareFn compare);
+[[nodiscard]] const std::string* DoubleListBinSearch(const DoubleList& list, std::string_view key, CompareFn compare);
+[[nodiscard]] const DoubleList::Item* DoubleListGetItem(const DoubleList& list, std::size_t position);
+[[nodiscard]] std::size_t DoubleListNumItems(const DoubleList& list);
+[[nodiscard]] int DoubleListSubstString(std::string& text, const DoubleList& list);
+
+// Replaces every occurrence of find in text by replacement. After each
+// replacement the search goes on from the start of the inserted text, so a name
+// completed by the text that follows it is found too; a replacement that holds
+// find itself is skipped over instead, so the call always ends. Returns true if
+// anything was replaced; false (text unchanged) when find is empty or equal to
+// replacement.
+bool ReplaceStr(std::string& text, std::string_view find, std::string_view replacement);
+
+}  // namespace tavomark
