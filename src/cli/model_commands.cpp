@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "atomic_file.h"
 #include "cli_context.h"
@@ -77,13 +78,13 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+std::string LeafPath(const StructPack& pack, const Record& r);
+
 void PrintBlock(const char* block, const StructPack& pack, const Pack& values) {
   for (std::size_t i = 1; i <= pack.records.size(); ++i) {
     const Record& r = pack.records[i - 1];
     if (!r.IsLeaf()) continue;
-    std::string path;
-    GetFatherName(pack, r, path, -1);
-    path += TextOf(r.varName);
+    const std::string path = LeafPath(pack, r);
     const double value = ItemValue(values.Item(i));
     std::cout << block << '\t' << path << '\t' << Trimmed(ValToString(r, value)) << '\t' << TextOf(r.unit) << '\n';
   }
@@ -95,6 +96,69 @@ int ValuesShow(const CliContext& ctx, const std::string& file) {
   PrintBlock("param", data.config.param, data.vts.param);
   PrintBlock("info", data.config.info, data.vts.info);
   PrintBlock("calib", data.config.calib, data.vts.calib);
+  return 0;
+}
+
+// A leaf's path as `values show` prints it: its ancestors below the root, then its name.
+std::string LeafPath(const StructPack& pack, const Record& r) {
+  std::string path;
+  GetFatherName(pack, r, path, -1);
+  path += TextOf(r.varName);
+  return path;
+}
+
+// "block:path=value" -> sets that leaf's value (clamped to the record's limits).
+bool Assign(DataSet& data, const std::string& assignment) {
+  const auto colon = assignment.find(':');
+  const auto equals = assignment.find('=', colon == std::string::npos ? 0 : colon);
+  if (colon == std::string::npos || equals == std::string::npos) {
+    std::cerr << "expected block:path=value, got \"" << assignment << "\"\n";
+    return false;
+  }
+  const std::string block = Trimmed(assignment.substr(0, colon));
+  const std::string path = Trimmed(assignment.substr(colon + 1, equals - colon - 1));
+  const std::string value = Trimmed(assignment.substr(equals + 1));
+  const int tab = block == "param" ? 0 : block == "info" ? 1 : block == "calib" ? 2 : -1;
+  if (tab < 0) {
+    std::cerr << "unknown block \"" << block << "\" (param, info or calib)\n";
+    return false;
+  }
+  const StructPack& pack = GetTabIndexedStruct(data.config, tab);
+  Pack& values = GetTabIndexedValToSendPack(data.vts, tab);
+  for (std::size_t i = 1; i <= pack.records.size(); ++i) {
+    const Record& r = pack.records[i - 1];
+    if (!r.IsLeaf() || LeafPath(pack, r) != path) continue;
+    SetItemValue(values.Item(i), static_cast<float>(StringToVal(r, value)));
+    return true;
+  }
+  std::cerr << "no value \"" << path << "\" in the " << block << " block\n";
+  return false;
+}
+
+int ValuesSet(const CliContext& ctx, const std::string& file, const std::vector<std::string>& assignments,
+              const std::string& from) {
+  DataSet data = CreateDataSet();
+  if (!LoadDataSet(ctx, file, data)) return 1;
+  std::vector<std::string> all = assignments;
+  if (!from.empty()) {
+    FileHandle list(from, "rb");
+    if (!list) {
+      std::cerr << "cannot read " << from << "\n";
+      return 1;
+    }
+    std::string line;
+    while (ReadLine(list.get(), line)) {
+      line = Trimmed(line.substr(0, line.find('#')));
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) all.push_back(line);
+    }
+  }
+  for (const auto& a : all)
+    if (!Assign(data, a)) return 1;
+  if (!SaveValToSendSet(file, data.vts)) {
+    std::cerr << "Errors while Saving file: " << file << "\n";
+    return 1;
+  }
   return 0;
 }
 
@@ -144,6 +208,15 @@ void RegisterValuesCommands(CLI::App& app, CliContext& ctx) {
   auto showFile = std::make_shared<std::string>();
   show->add_option("FILE", *showFile, "Value file")->required();
   show->callback([&ctx, showFile] { ctx.exitCode = ValuesShow(ctx, *showFile); });
+
+  auto* set = values->add_subcommand("set", "Change values of a value file (block:path=value, paths as `values show` prints them)");
+  auto setFile = std::make_shared<std::string>();
+  auto assignments = std::make_shared<std::vector<std::string>>();
+  auto from = std::make_shared<std::string>();
+  set->add_option("FILE", *setFile, "Value file")->required();
+  set->add_option("ASSIGNMENT", *assignments, "block:path=value");
+  set->add_option("--from", *from, "File of assignments, one per line ('#' starts a comment)");
+  set->callback([&ctx, setFile, assignments, from] { ctx.exitCode = ValuesSet(ctx, *setFile, *assignments, *from); });
 
   auto* image = values->add_subcommand("image", "Write one block's device transfer buffer");
   auto imageFile = std::make_shared<std::string>();

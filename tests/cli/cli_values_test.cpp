@@ -58,6 +58,26 @@ TEST_F(CliValues, NewShowAndImageOfAValueFile) {
   EXPECT_EQ(bytes[8 + 35], 'C');
 }
 
+TEST_F(CliValues, SetChangesValuesByPathAndRefusesUnknownOnes) {
+  SaveConfig(test::MakeConfig());
+  const std::string vts = (m_dir / "demo.vts").string();
+  ASSERT_EQ(RunCli("values new --config " + Quoted(Cfg()) + " --out " + Quoted(vts)).exitCode, 0);
+  WriteBytes(m_dir / "more.txt", {'#', ' ', 'x', '\n', 'c', 'a', 'l', 'i', 'b', ':', 'c', 'r', 'c', '=', '7', '\r', '\n'});
+  auto run = RunCli(Project() + "values set " + Quoted(vts) + " param:speed=99.94 'param:temp.temp[1]=-40000' --from " +
+                    Quoted((m_dir / "more.txt").string()));
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  run = RunCli(Project() + "values show " + Quoted(vts));
+  EXPECT_NE(run.out.find("param\tspeed\t99.9\t"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("param\ttemp.temp[1]\t-32768\t"), std::string::npos) << "clamped to the field";
+  EXPECT_NE(run.out.find("calib\tcrc\t7\t"), std::string::npos);
+
+  const auto before = Bytes(vts);
+  run = RunCli(Project() + "values set " + Quoted(vts) + " param:speed=1 param:nothing=2");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("no value \"nothing\""), std::string::npos) << run.out;
+  EXPECT_EQ(Bytes(vts), before);
+}
+
 TEST_F(CliValues, RefusalsCarryTheirTexts) {
   ConfigSet incomplete = test::MakeConfig();
   incomplete.calib.records.clear();
