@@ -73,12 +73,6 @@ INSTANTIATE_TEST_SUITE_P(Ports, AdapterDescription,
                                            DescriptionCase{"usb serial_tavomark", false, false},
                                            DescriptionCase{"", false, false}));
 
-TEST(PortLabels, AdaptersAndComPorts) {
-  EXPECT_EQ(PortLabel(-2), "T_CAN");
-  EXPECT_EQ(PortLabel(-1), "T_SER");
-  EXPECT_EQ(PortLabel(12), "COM12");
-}
-
 TEST(SerialTransport, RefusesSelectorsThatNameNoPort) {
   ::unsetenv("TAVOMARK_PORTS");
   auto transport = CreateSerialTransport();
