@@ -1,0 +1,153 @@
+// The main panel connected to tavomark-sim over a pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProcess>
+
+#include "main_panel.h"
+#include "port_transport.h"
+#include "ui_test_util.h"
+
+namespace tavomark::test {
+namespace {
+
+#ifdef TAVOMARK_SIM_PATH
+
+// The small configuration's live (monitor) struct: speed, temp[2], crc.
+constexpr int kMonitorBytes = 8;
+
+class SimDevice {
+ public:
+  ~SimDevice() {
+    if (m_process.state() != QProcess::NotRunning) {
+      m_process.terminate();
+      if (!m_process.waitForFinished(3000)) m_process.kill();
+      m_process.waitForFinished(3000);
+    }
+  }
+  // Starts the simulator; its first output line is the port's path.
+  bool Start(const QStringList& args) {
+    m_process.setProgram(TAVOMARK_SIM_PATH);
+    m_process.setArguments(args);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(5000)) return false;
+    while (!m_process.canReadLine())
+      if (!m_process.waitForReadyRead(5000)) return false;
+    m_path = m_process.readLine().trimmed().toStdString();
+    return !m_path.empty();
+  }
+  [[nodiscard]] const std::string& Path() const { return m_path; }
+
+ private:
+  QProcess m_process;
+  std::string m_path;
+};
+
+class LinkAppTest : public AppTest {
+ protected:
+  // Starts a device answering as given and the program with its port
+  // preselected; returns the port's COM number.
+  int32_t StartWithDevice(const QStringList& deviceArgs) {
+    QStringList args = {"--fw-version", "FW0315 V1.00"};
+    args << deviceArgs;
+    EXPECT_TRUE(m_device.Start(args));
+    const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
+    EXPECT_TRUE(port.has_value());
+    EXPECT_EQ(StartApp({*port}, *port), 0);
+    return *port;
+  }
+  static QStringList Matching(int liveSize = kMonitorBytes) {
+    return {"--info-code", "315", "--info-par", "C", "--live-size", QString::number(liveSize)};
+  }
+  bool EngineConnected() {
+    bool connected = false;
+    m_app->Engine()->TlinkGetState(connected);
+    return connected;
+  }
+
+  SimDevice m_device;
+};
+
+TEST_F(LinkAppTest, OpenConnectsShowsTheFirmwareAndCloseDisconnects) {
+  const int32_t port = StartWithDevice(Matching());
+  EXPECT_EQ(Control<QComboBox>("RINGport")->currentData().toInt(), port);
+  Control("TBcom")->click();
+  EXPECT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
+  ASSERT_TRUE(EngineConnected());
+  Panel().MainHandler();
+  EXPECT_TRUE(Panel().Connected());
+  EXPECT_TRUE(Control("TBcom")->isChecked());
+  EXPECT_EQ(Control("TBcom")->text(), "Close");
+  EXPECT_TRUE(Control("TBcom")->styleSheet().contains("#00ff00"));
+  EXPECT_EQ(Control<QLineEdit>("TMversion")->text(), "FW0315 V1.00");
+
+  // Port list and port choice stay as they are while connected.
+  m_ports = {1, 2};
+  Control("CBrescan")->click();
+  auto* ring = Control<QComboBox>("RINGport");
+  EXPECT_EQ(ring->count(), 1);
+  EXPECT_EQ(ring->currentData().toInt(), port);
+  EXPECT_EQ(SavedSettings().portIndex, port);
+
+  Control("TBcom")->click();
+  EXPECT_FALSE(EngineConnected());
+  Panel().MainHandler();
+  EXPECT_FALSE(Control("TBcom")->isChecked());
+  EXPECT_FALSE(Control("TBcom")->styleSheet().contains("#00ff00"));
+  // The version text stays after the link is gone.
+  EXPECT_EQ(Control<QLineEdit>("TMversion")->text(), "FW0315 V1.00");
+}
+
+TEST_F(LinkAppTest, RingChangeWhileConnectedIsRefused) {
+  const int32_t port = StartWithDevice(Matching());
+  m_ports = {port, port + 1};
+  Control("CBrescan")->click();  // not connected yet: the list grows
+  auto* ring = Control<QComboBox>("RINGport");
+  ASSERT_EQ(ring->count(), 2);
+  Control("TBcom")->click();
+  ASSERT_TRUE(EngineConnected());
+  ring->setCurrentIndex(1);
+  Panel().SetComPort();
+  EXPECT_EQ(ring->currentData().toInt(), port);
+  EXPECT_EQ(SavedSettings().portIndex, port);
+  Control("TBcom")->click();
+}
+
+TEST_F(LinkAppTest, OtherProjectCodeIsRefusedAndDisconnected) {
+  StartWithDevice({"--info-code", "316", "--info-par", "C", "--live-size", QString::number(kMonitorBytes)});
+  Control("TBcom")->click();
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].title, "Open Communication");
+  const std::string text = m_services.Messages()[0].text;
+  EXPECT_EQ(text.rfind("FW 0316 par. C rev. ", 0), 0u) << text;
+  const std::string tail = "\nWrong Hardware/Firmware Revision\n";
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_FALSE(EngineConnected());
+  EXPECT_FALSE(Control("TBcom")->isChecked());
+}
+
+TEST_F(LinkAppTest, OtherParameterLetterIsRefused) {
+  StartWithDevice({"--info-code", "315", "--info-par", "D", "--live-size", QString::number(kMonitorBytes)});
+  Control("TBcom")->click();
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].text.rfind("FW 0315 par. D rev. ", 0), 0u);
+  EXPECT_FALSE(EngineConnected());
+}
+
+TEST_F(LinkAppTest, LiveBufferOfAnotherSizeIsRefused) {
+  StartWithDevice(Matching(kMonitorBytes + 2));
+  Control("TBcom")->click();
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].title, "Open Communication");
+  EXPECT_EQ(m_services.Messages()[0].text, "Wrong Live Buffer Size");
+  EXPECT_FALSE(EngineConnected());
+}
+
+#endif
+
+}  // namespace
+}  // namespace tavomark::test
