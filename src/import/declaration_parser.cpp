@@ -185,7 +185,9 @@ std::optional<std::size_t> DeclarationParser::ParseTypedef(std::string_view text
     ok = ParseEnumField(name);
   } else {
     m_log.Printf("%s VARNAME %s \n", kind == DeclKind::Struct ? "STRUCT" : "UNION", name.c_str());
+    m_blocks.push_back(kind);
     ok = ParseStatement(body);
+    m_blocks.pop_back();
   }
   if (!ok) {
     error = true;
@@ -313,6 +315,31 @@ bool DeclarationParser::ParseStructField(std::string_view type, const std::strin
   // An invalid size counts as no array on this path.
   if (ParseNameArraySize(declarator, name, size, sizeText) == SizeResult::LimitExceeded) return false;
   const std::string typeName(type);
+  // Elements side by side at the block's level lay out one after the other in
+  // a struct; in a union they would all start at its offset, so there they
+  // get an array container, as an array of a basic type does.
+  const bool contained = size != 0 && !m_blocks.empty() && m_blocks.back() == DeclKind::Union;
+  if (contained) {
+    Record* container = AppendRecord();
+    if (!container) return false;
+    container->kind = RecordKind::Struct;
+    container->arraySize = static_cast<uint16_t>(std::min<int32_t>(size, UINT16_MAX));
+    SetText(container->varName, name);
+    SetText(container->varType, typeName);
+    m_log.Printf("%d VARTYPE %s ARRAYSIZE %d VARNAME \"%s\"\n", m_parseLevel, typeName.c_str(), size, name.c_str());
+    if (m_parseLevel + 1 > kMaxNestingLevel) {
+      m_log.Printf("\nNESTING DEEPER THAN %d LEVELS ERROR\n", kMaxNestingLevel);
+      return false;
+    }
+    ++m_parseLevel;
+  }
+  const bool ok = ParseStructElements(typeName, typedefText, name, size);
+  if (contained) --m_parseLevel;
+  return ok;
+}
+
+bool DeclarationParser::ParseStructElements(const std::string& typeName, const std::string& typedefText,
+                                            const std::string& name, int32_t size) {
   const int32_t count = size == 0 ? 1 : size;
   for (int32_t i = 0; i < count; ++i) {
     std::string text = typedefText + name;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "double_list.h"
 #include "header_reader.h"
@@ -86,6 +87,8 @@ class DeclarationParser {
   [[nodiscard]] Record* AppendRecord();
   [[nodiscard]] bool ParseStructField(std::string_view type, const std::string& typedefText,
                                       std::string_view declarator);
+  [[nodiscard]] bool ParseStructElements(const std::string& typeName, const std::string& typedefText,
+                                         const std::string& name, int32_t size);
   [[nodiscard]] bool ParseEnumField(const std::string& name);
   [[nodiscard]] bool Substitute(std::string& text);
 
@@ -94,6 +97,7 @@ class DeclarationParser {
   const DoubleList& m_typedefList;
   RecordList& m_records;
   int m_parseLevel = 0;
+  std::vector<DeclKind> m_blocks;  // kinds of the blocks being parsed, innermost last
   std::size_t m_elementTextBytes = 0;
   bool m_limitLogged = false;
 };

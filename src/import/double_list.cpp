@@ -146,18 +146,38 @@ std::size_t DoubleListNumItems(const DoubleList& list) { return list.NumItems();
 int DoubleListSubstString(std::string& text, const DoubleList& list) { return list.SubstString(text); }
 
 bool ReplaceStr(std::string& text, std::string_view find, std::string_view replacement) {
-  if (find.empty() || find == replacement) return false;
-  // A replacement that holds find would be found again inside itself forever.
-  const bool selfContaining = replacement.find(find) != std::string_view::npos;
-  bool replaced = false;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t at = text.find(find, from);
-    if (at == std::string::npos) return replaced;
-    text.replace(at, find.size(), replacement);
-    replaced = true;
-    from = selfContaining ? at + replacement.size() : at;
+  if (find.empty() || find == replacement || text.find(find) == std::string::npos) return false;
+  // The search goes on from the start of each inserted replacement, so a match
+  // may begin inside it and end in the text after it. That needs an end of the
+  // replacement that begins find; without one (the usual case) every match
+  // lies in the original text and one pass builds the result. A replacement
+  // holding find itself would be found in itself forever: it is skipped over.
+  bool straddles = false;
+  for (std::size_t k = 1; k < find.size() && k <= replacement.size(); ++k) {
+    if (replacement.substr(replacement.size() - k) == find.substr(0, k)) straddles = true;
   }
+  const bool selfContaining = replacement.find(find) != std::string_view::npos;
+  if (!straddles || selfContaining) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t at = text.find(find); at != std::string::npos; at = text.find(find, from)) {
+      out.append(text, from, at - from);
+      out.append(replacement);
+      from = at + find.size();
+    }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+    return true;
+  }
+  // Each match here takes at least one character of the text after the
+  // replacement before it, so the loop ends.
+  std::size_t from = 0;
+  for (std::size_t at = text.find(find); at != std::string::npos; at = text.find(find, from)) {
+    text.replace(at, find.size(), replacement);
+    from = at;
+  }
+  return true;
 }
 
 }  // namespace tavomark

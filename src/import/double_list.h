@@ -66,7 +66,7 @@ class DoubleList {
 };
 
 inline constexpr int kSubstLimitExceeded = -1;
-inline constexpr int kMaxSubstPasses = 4096;
+inline constexpr int kMaxSubstPasses = 1024;
 inline constexpr std::size_t kMaxSubstTextBytes = 1u << 20;
 
 // The documented entry points, over the class above.

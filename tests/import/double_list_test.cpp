@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "double_list.h"
+
+namespace tavomark {
+namespace {
+
+std::vector<std::string> Keys(const DoubleList& list) {
+  std::vector<std::string> keys;
+  for (std::size_t i = 1; i <= list.NumItems(); ++i) keys.push_back(list.GetItem(i)->key);
+  return keys;
+}
+
+TEST(DoubleList, DefinesSortLongestFirstThenDescendingBytes) {
+  DoubleList list;
+  for (const char* key : {"A", "LEN", "LEN_MAX", "B", "ABC", "Z"}) list.InsertInOrder(key, "1", StringLen);
+  EXPECT_EQ(Keys(list), (std::vector<std::string>{"LEN_MAX", "LEN", "ABC", "Z", "B", "A"}));
+}
+
+TEST(DoubleList, TypedefsSortByBytesAndFindExactCase) {
+  DoubleList list;
+  for (const char* key : {"b_t", "A_t", "a_t"}) list.InsertInOrder(key, std::string("v") + key, CmpString);
+  EXPECT_EQ(Keys(list), (std::vector<std::string>{"A_t", "a_t", "b_t"}));
+  ASSERT_NE(list.BinSearch("a_t", CmpString), nullptr);
+  EXPECT_EQ(*list.BinSearch("a_t", CmpString), "va_t");
+  EXPECT_EQ(list.BinSearch("B_t", CmpString), nullptr);
+  EXPECT_EQ(list.GetItem(0), nullptr);
+  EXPECT_EQ(list.GetItem(4), nullptr);
+}
+
+TEST(DoubleList, TwiceDefinedNameFindsTheFirstRead) {
+  DoubleList list;
+  list.InsertInOrder("N", "4", StringLen);
+  list.InsertInOrder("M", "1", StringLen);
+  list.InsertInOrder("N", "8", StringLen);
+  EXPECT_EQ(*list.BinSearch("N", StringLen), "4");
+  std::string text = "N";
+  EXPECT_EQ(list.SubstString(text), 1);
+  EXPECT_EQ(text, "4");
+}
+
+TEST(CompareFunctions, SignsFollowTheirOrders) {
+  EXPECT_LT(CmpString("ABC", "abc"), 0);
+  EXPECT_EQ(NoCaseSensitiveCmpString("Sub/X.h", "sub/x.H"), 0);
+  EXPECT_LT(NoCaseSensitiveCmpString("ab", "abc"), 0);
+  EXPECT_GT(StringLen("AB", "ABC"), 0);  // the longer text comes first
+  EXPECT_LT(StringLen("B", "A"), 0);     // equal lengths: descending
+}
+
+struct ReplaceCase {
+  const char* text;
+  const char* find;
+  const char* replacement;
+  const char* expected;
+  bool replaced;
+};
+
+class ReplaceStrTable : public ::testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(ReplaceStrTable, ReplacesPlainSubstrings) {
+  const ReplaceCase& c = GetParam();
+  std::string text = c.text;
+  EXPECT_EQ(ReplaceStr(text, c.find, c.replacement), c.replaced);
+  EXPECT_EQ(text, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceStrTable,
+    ::testing::Values(ReplaceCase{"BAR", "A", "(2)", "B(2)R", true},  // not whole identifiers
+                      ReplaceCase{"N*N+1", "N", "4", "4*4+1", true},
+                      ReplaceCase{"X", "X", "X", "X", false},       // equal texts: nothing
+                      ReplaceCase{"none", "Q", "1", "none", false},
+                      // The search goes on from the inserted text: "xA"+"B" forms AB again.
+                      ReplaceCase{"ABB", "AB", "xA", "xxA", true},
+                      // A replacement holding its own name is not searched again.
+                      ReplaceCase{"A+A", "A", "(A+1)", "(A+1)+(A+1)", true}));
+
+TEST(DefineSubstitution, LongerNameIsReplacedBeforeItsPrefix) {
+  DoubleList list;
+  list.InsertInOrder("LEN", "2", StringLen);
+  list.InsertInOrder("LEN_MAX", "(LEN*4)", StringLen);
+  std::string text = "LEN_MAX+LEN";
+  EXPECT_EQ(list.SubstString(text), 2);
+  EXPECT_EQ(text, "(2*4)+2");
+}
+
+TEST(DefineSubstitution, SelfReferenceStopsAtTheLimit) {
+  DoubleList list;
+  list.InsertInOrder("A", "(B+1)", StringLen);
+  list.InsertInOrder("B", "(A+1)", StringLen);
+  std::string text = "A";
+  EXPECT_EQ(list.SubstString(text), kSubstLimitExceeded);
+}
+
+TEST(DefineSubstitution, DoublingChainStopsAtTheTextLimit) {
+  DoubleList list;
+  // Each name doubles the text: 40 levels would need a terabyte.
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "D" + std::string(1, static_cast<char>('a' + i % 26)) + std::to_string(i);
+    const std::string next = "D" + std::string(1, static_cast<char>('a' + (i + 1) % 26)) + std::to_string(i + 1);
+    list.InsertInOrder(name, next + "+" + next, StringLen);
+  }
+  std::string text = "Da0";
+  EXPECT_EQ(list.SubstString(text), kSubstLimitExceeded);
+}
+
+}  // namespace
+}  // namespace tavomark

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "import_test_util.h"
+
+namespace tavomark {
+namespace {
+
+using test::ImportText;
+using test::TempTree;
+
+const char* const kStruct = "typedef struct {\n  U16 speed_dHz;\n  U8 mode;\n} Demo_t;\n";
+
+struct IdentityCase {
+  const char* defines;
+  uint8_t bigEndianMode;
+  uint8_t swapDataBlock;
+  char compVerFw;
+  char compVerPar;
+  char compVerCalib;
+  const char* logText;
+};
+
+class IdentityDefaults : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(IdentityDefaults, FillTheHeader) {
+  const IdentityCase& c = GetParam();
+  TempTree tree;
+  const auto imported = ImportText(tree, std::string(c.defines) + kStruct, "Demo_t");
+  ASSERT_TRUE(imported.ok) << imported.report.log;
+  const PackHeader& h = imported.pack.pack.header;
+  EXPECT_EQ(h.bigEndianMode, c.bigEndianMode);
+  EXPECT_EQ(h.swapDataBlock, c.swapDataBlock);
+  EXPECT_EQ(h.compVerFw, c.compVerFw);
+  EXPECT_EQ(imported.pack.compVerPar, c.compVerPar);
+  EXPECT_EQ(imported.pack.compVerCalib, c.compVerCalib);
+  EXPECT_NE(imported.report.log.find(c.logText), std::string::npos) << imported.report.log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IdentityDefaults,
+    ::testing::Values(
+        IdentityCase{"", 1, 1, ' ', ' ', ' ',
+                     "\nDefnine BIG_ENDIAN_MODE not Found Error\n\nDefnine COMM_SWAP_DATA_BLOCK not Found Error\n"},
+        IdentityCase{"#define BIG_ENDIAN_MODE (U8)1\n", 1, 0, ' ', ' ', ' ',
+                     "\nDefnine COMM_SWAP_DATA_BLOCK not Found Error\n"},
+        IdentityCase{"#define BIG_ENDIAN_MODE (0)\n#define COMM_SWAP_DATA_BLOCK nonsense(\n", 0, 1, ' ', ' ', ' ',
+                     "\nDefine COMM_SWAP_DATA_BLOCK not Recognized Error\n"},
+        IdentityCase{"#define ON 1\n#define BIG_ENDIAN_MODE ?\n#define COMM_SWAP_DATA_BLOCK (U8)(ON)\n", 1, 1, ' ', ' ',
+                     ' ', "\nDefine BIG_ENDIAN_MODE not Recognized Error\n"},
+        IdentityCase{"#define COMP_VER_PAR 'C'\n", 1, 1, 'C', 'C', 'C',
+                     "\nDefnine COMP_VER_FW not Found\n\nOld Stile Compatibility version Recognized Warning\n"},
+        IdentityCase{"#define COMP_VER_FW 'A'\n#define COMP_VER_PAR 'B'\n#define COMP_VER_CALIB (char)'D'\n", 1, 1,
+                     'A', 'B', 'D', "\nPROCESSING Demo_t of  \n"}));
+
+TEST(RetrieveFwPack, ReadsTheIdentityAndLaysOutALowerCaseRoot) {
+  TempTree tree;
+  const auto imported = ImportText(tree,
+                                   "#define szPROJ_VERSION \"  FW0315 V1.02\"\n#define CODE_PROJ (U16)315\n"
+                                   "#define FW_DEV_REVISION 'B'\n#define FW_DAY 17\n#define FW_YEAR 24\n" +
+                                       std::string(kStruct),
+                                   "Demo_t");
+  ASSERT_TRUE(imported.ok);
+  EXPECT_TRUE(imported.report.parsed);
+  EXPECT_EQ(imported.name, "demo_t");
+  const StructPack& pack = imported.pack.pack;
+  EXPECT_STREQ(pack.header.projVersion, "FW0315 V1.02");
+  EXPECT_EQ(pack.header.codeProj, 315);
+  EXPECT_EQ(pack.header.fwDevRevision, 'B');
+  EXPECT_EQ(pack.header.fwNumRevision, ' ');  // missing: a space
+  EXPECT_EQ(pack.header.fwDay, 17);
+  EXPECT_EQ(pack.header.fwMonth, 0);  // missing: left as it was
+  EXPECT_EQ(pack.header.numRecords, 3);
+  ASSERT_EQ(pack.records.size(), 3u);
+  EXPECT_STREQ(pack.records[0].varName, "demo_t");
+  EXPECT_STREQ(pack.records[0].varType, "ROOT");
+  EXPECT_EQ(pack.records[0].byteSize, 3);
+  EXPECT_EQ(pack.records[2].offset, 2);
+  EXPECT_DOUBLE_EQ(pack.records[1].maxValue, 6553.5);
+  EXPECT_NE(imported.report.log.find("\nPROCESS STRUCT demo_t OK\n"), std::string::npos);
+  EXPECT_EQ(tree.Read("log.txt"), imported.report.log);
+  EXPECT_NE(tree.Read("FW0315 V1.02_log.txt").find("demo_t"), std::string::npos);
+}
+
+TEST(RetrieveFwPack, MissingStructureOrHeaderFails) {
+  TempTree tree;
+  auto imported = ImportText(tree, kStruct, "DEMO_T");
+  EXPECT_FALSE(imported.ok);
+  EXPECT_NE(imported.report.log.find("STRUTTURA 'DEMO_T' NON TROVATA\n"), std::string::npos);
+
+  FwImportPack pack;
+  FwImportReport report;
+  std::string name = "Demo_t";
+  const auto missing = tree.Root() / "none.h";
+  EXPECT_FALSE(RetrieveFwPack(missing, name, pack, report, tree.Root()));
+  EXPECT_EQ(report.log, "\nFILE " + missing.string() + " NOT FOUND \nSTRUTTURA 'Demo_t' NON TROVATA\n");
+  EXPECT_TRUE(report.logSaved);
+}
+
+TEST(RetrieveFwPack, FailedParseKeepsThePartialRecords) {
+  TempTree tree;
+  const auto imported =
+      ImportText(tree, "typedef struct { U8 a; U8 buf[0]; U8 c; } Bad_t;\n#define szPROJ_VERSION \"a/b\"\n", "Bad_t");
+  ASSERT_TRUE(imported.ok);
+  EXPECT_FALSE(imported.report.parsed);
+  EXPECT_EQ(imported.pack.pack.records.size(), 3u);
+  EXPECT_NE(imported.report.log.find("\nPROCESS STRUCT bad_t ERROR\n"), std::string::npos);
+  EXPECT_EQ(imported.report.dumpPath.filename(), "a_b_log.txt");  // never a path into another folder
+}
+
+TEST(RetrieveFwPack, NoVersionGivesTheBareDumpName) {
+  TempTree tree;
+  const auto imported = ImportText(tree, kStruct, "Demo_t");
+  ASSERT_TRUE(imported.ok);
+  EXPECT_TRUE(imported.report.dumpSaved);
+  EXPECT_TRUE(std::filesystem::exists(tree.Root() / "_log.txt"));
+}
+
+}  // namespace
+}  // namespace tavomark
