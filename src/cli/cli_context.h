@@ -21,5 +21,7 @@ struct CliContext {
 // (Declared here, defined in the family's own source file.)
 void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands.cpp
+// import, and config build (after RegisterConfigCommands: it adds to "config").
+void RegisterImportCommands(CLI::App& app, CliContext& ctx);  // import_commands.cpp
 
 }  // namespace tavomark::cli

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
                  "defaults to the executable's directory");
   tavomark::cli::RegisterEvalCommands(app, ctx);
   tavomark::cli::RegisterDeviceCommands(app, ctx);
+  tavomark::cli::RegisterImportCommands(app, ctx);
 
   CLI11_PARSE(app, argc, argv);
   if (app.get_subcommands().empty()) {
