@@ -1,0 +1,147 @@
+// tavomark-cli device against the simulated device: the command contract as a
+// script sees it (output lines and exit codes).
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "config_fixture.h"
+#include "sim_process.h"
+#include "value_set.h"
+
+extern char** environ;
+
+namespace tavomark::simtest {
+namespace {
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs the CLI to its end with stdout and stderr in files of dir.
+CliRun RunCli(const std::filesystem::path& dir, std::vector<std::string> args) {
+  const auto outPath = dir / "cli.out";
+  const auto errPath = dir / "cli.err";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  args.insert(args.begin(), TAVOMARK_CLI_PATH);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  CliRun run;
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return run;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.out = Slurp(outPath);
+  run.err = Slurp(errPath);
+  return run;
+}
+
+class SimCli : public test::ProjectDirTest {
+ protected:
+  void Launch(const std::vector<std::string>& args) {
+    std::string error;
+    ASSERT_TRUE(m_sim.Start(args, error)) << error;
+  }
+  CliRun Device(std::vector<std::string> command, bool withDevice = true) {
+    std::vector<std::string> args{"--project-dir", m_dir.string(), "device", "--port", m_sim.PortPath()};
+    if (withDevice) args.insert(args.end(), {"--device", "258"});
+    args.insert(args.end(), command.begin(), command.end());
+    return RunCli(m_dir, args);
+  }
+
+  SimProcess m_sim;
+};
+
+TEST_F(SimCli, InfoPrintsEveryField) {
+  Launch({"--info-code", "258", "--info-par", "k", "--serial", "31"});
+  const CliRun run = Device({"info"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // Sample identity: revision "A1", I/O 'a', product version 1, revision "B2", date 1/1/24.
+  EXPECT_EQ(run.out,
+            "firmware code: 258\n"
+            "firmware revision: A 1\n"
+            "I/O version: a\n"
+            "parameter version: k\n"
+            "product code: 0\n"
+            "product version: 1\n"
+            "product revision: B 2\n"
+            "date:  1/ 1/24\n"
+            "serial extension: 0\n"
+            "serial number: 31\n");
+}
+
+TEST_F(SimCli, WriteThenReadBackAFile) {
+  Launch({});
+  std::vector<uint8_t> data(300);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3 + 1);
+  WriteBytes(Path("in.bin"), data);
+  CliRun run = Device({"write", "2", Path("in.bin").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = Device({"read", "2", "300", Path("back.bin").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Bytes(Path("back.bin")), data);
+}
+
+// The sample list: 0x0103 12 h 5 min once, 0x0207 345 h 59 min three times,
+// 0x0A01 1000 h 0 min twelve times.
+TEST_F(SimCli, ErrorsPrintsTheEntriesInUse) {
+  Launch({});
+  const CliRun run = Device({"errors"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Err:00259 (001-003) Rep:01 - 00012h 05m\n"
+            "Err:00519 (002-007) Rep:03 - 00345h 59m\n"
+            "Err:02561 (010-001) Rep:12 - 01000h 00m\n");
+}
+
+// The device number defaults to the project code of tavomark.dat; the
+// simulator answers only that number, so a wrong default would not connect.
+TEST_F(SimCli, ProjectDeviceAnswersVersionAndLive) {
+  ConfigSet config = test::MakeConfig(315, 'C');
+  SaveConfig(config);
+  ValToSendSet values = CreateValToSendSet(config);
+  ASSERT_EQ(SaveValToSendSet(Path("tavomark.dat"), values), 1);
+  Launch({"--project", m_dir.string(), "--values", Path("tavomark.dat").string(), "--device", "315"});
+  CliRun run = Device({"version"}, false);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "FW0315 V1.00\n");
+  run = Device({"live"}, false);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.size(), 8u * 3u);  // "XX XX ... XX\n": the monitor struct's 8 bytes
+}
+
+TEST_F(SimCli, SilentDeviceCannotBeConnected) {
+  Launch({"--fault", "silence"});
+  const CliRun run = Device({"version"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Can't connect...\n");
+}
+
+TEST_F(SimCli, MiscountedWriteFailsWithExitCodeOne) {
+  Launch({"--fault", "miscount:5:1"});
+  WriteBytes(Path("in.bin"), std::vector<uint8_t>(10, 7));
+  const CliRun run = Device({"write", "1", Path("in.bin").string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Communication Error\n");
+}
+
+}  // namespace
+}  // namespace tavomark::simtest
