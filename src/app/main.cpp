@@ -1,46 +1,153 @@
 // tavomark: the desktop program.
 //   tavomark [--project-dir DIR] [--port PORT]
+//   tavomark [--project-dir DIR] --device-identity
+//   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
-// 1..255), T_CAN, T_SER, COMn or a device path.
+// 1..255), T_CAN, T_SER, COMn or a device path. --device-identity prints the
+// project code, parameter letter and live buffer size that a device must
+// report for this project ("315 C 42"), for scripts that start a simulated
+// device, and exits without a window. --open presses "Open" at start;
+// --screenshot saves the window once the connection has been tried, prints the
+// file's path and quits (pop-ups then go to stderr instead of the screen).
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPixmap>
+#include <QTimer>
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "application.h"
 
-int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("tavomark");
-  // The model formats numbers with printf; Qt has set the locale from the
-  // environment, and a decimal comma would end up in value texts.
-  std::setlocale(LC_NUMERIC, "C");
+namespace {
 
+struct Options {
+  std::filesystem::path projectDir;
+  std::optional<std::string> port;
+  bool identity = false;
+  bool open = false;
+  std::string screenshot;
+};
+
+// Pop-ups for a run nobody watches: texts to stderr, every question answered
+// no, every dialog cancelled.
+class ConsoleServices final : public tavomark::ui::UiServices {
+ public:
+  void MessagePopup(const std::string& title, const std::string& text) override {
+    std::fprintf(stderr, "tavomark: %s: %s\n", title.c_str(), text.c_str());
+  }
+  bool ConfirmPopup(const std::string& title, const std::string& text) override {
+    MessagePopup(title, text + " (answered no)");
+    return false;
+  }
+  std::optional<std::string> PromptPopup(const std::string& title, const std::string& text, std::size_t) override {
+    MessagePopup(title, text + " (cancelled)");
+    return std::nullopt;
+  }
+  std::optional<std::string> FileSelectPopup(const tavomark::ui::FileDialogRequest& request) override {
+    MessagePopup(request.title, "file dialog cancelled");
+    return std::nullopt;
+  }
+};
+
+// Presses "Open" once the event loop runs; with a screenshot path, saves the
+// window a few ticks later (so the firmware version is shown) and quits.
+void ScheduleDemo(tavomark::ui::MainPanel* panel, const std::string& screenshot) {
+  QTimer::singleShot(0, panel, [panel, screenshot] {
+    panel->CommOnOff();
+    if (screenshot.empty()) return;
+    QTimer::singleShot(3 * tavomark::ui::kMainTimerMs, panel, [panel, screenshot] {
+      if (panel->grab().save(QString::fromStdString(screenshot), "PNG"))
+        std::printf("%s\n", screenshot.c_str());
+      else
+        std::fprintf(stderr, "tavomark: cannot save the screenshot %s\n", screenshot.c_str());
+      std::fflush(stdout);
+      panel->RequestQuit();
+    });
+  });
+}
+
+Options ParseOptions(const QCoreApplication& app) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Tavomark Device Tool");
   parser.addHelpOption();
   const QCommandLineOption projectOption("project-dir", "Project directory (default: the program's folder).",
                                          "DIR", QCoreApplication::applicationDirPath());
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
-                                     "PORT");
-  parser.addOption(projectOption);
-  parser.addOption(portOption);
+                                      "PORT");
+  const QCommandLineOption identityOption("device-identity",
+                                          "Print the project code, letter and live size a device must report.");
+  const QCommandLineOption openOption("open", "Press Open at start.");
+  const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
+  parser.addOptions({projectOption, portOption, identityOption, openOption, screenshotOption});
   parser.process(app);
-
-  tavomark::ui::StartOptions options;
+  Options options;
   options.projectDir = parser.value(projectOption).toStdString();
-  if (parser.isSet(portOption)) {
-    const std::string text = parser.value(portOption).toStdString();
-    options.port = tavomark::ui::ResolvePortOption(text);
-    if (!options.port) std::fprintf(stderr, "tavomark: --port %s names no port; using the saved one\n", text.c_str());
+  if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
+  options.identity = parser.isSet(identityOption);
+  options.screenshot = parser.value(screenshotOption).toStdString();
+  options.open = parser.isSet(openOption) || !options.screenshot.empty();
+  return options;
+}
+
+int PrintDeviceIdentity(const std::filesystem::path& projectDir) {
+  tavomark::DataSet data = tavomark::CreateDataSet();
+  if (!tavomark::LoadValToSendSet(projectDir / "tavomark.dat", data.vts)) {
+    std::fprintf(stderr, "tavomark: cannot read %s\n", (projectDir / "tavomark.dat").c_str());
+    return 1;
+  }
+  if (const int code = tavomark::UpdateDataSet(data, projectDir); code < 0) {
+    std::fprintf(stderr, "tavomark: %s\n", tavomark::GetValToSendErrorString(code).c_str());
+    return 1;
+  }
+  const tavomark::PackHeader& header = data.config.monitor.header;
+  std::printf("%u %c %u\n", unsigned{header.codeProj}, header.compVerFw,
+              unsigned{tavomark::GetStructByteSize(data.config.monitor)});
+  return 0;
+}
+
+bool WantsIdentity(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--device-identity") == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // The identity needs no display.
+  if (WantsIdentity(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return PrintDeviceIdentity(ParseOptions(app).projectDir);
   }
 
-  tavomark::ui::QtUiServices services;
-  tavomark::ui::Application program(services);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("tavomark");
+  // The model formats numbers with printf; Qt has set the locale from the
+  // environment, and a decimal comma would end up in value texts.
+  std::setlocale(LC_NUMERIC, "C");
+  const Options parsed = ParseOptions(app);
+
+  tavomark::ui::StartOptions options;
+  options.projectDir = parsed.projectDir;
+  if (parsed.port) {
+    options.port = tavomark::ui::ResolvePortOption(*parsed.port);
+    if (!options.port)
+      std::fprintf(stderr, "tavomark: --port %s names no port; using the saved one\n", parsed.port->c_str());
+  }
+
+  tavomark::ui::QtUiServices windowServices;
+  ConsoleServices consoleServices;
+  const bool unattended = !parsed.screenshot.empty();
+  tavomark::ui::Application program(unattended ? static_cast<tavomark::ui::UiServices&>(consoleServices)
+                                               : windowServices);
   if (program.Start(std::move(options)) != 0) return -1;
-  services.SetParent(program.Panel());
+  windowServices.SetParent(program.Panel());
+  if (parsed.open) ScheduleDemo(program.Panel(), parsed.screenshot);
   return program.Run();
 }
