@@ -133,8 +133,10 @@ bool HeaderReader::CompileFile(const std::filesystem::path& mainHeader) {
   for (std::size_t i = 0; i < m_fileList.size(); ++i) {
     const std::string path = m_fileList[i];
     m_currentFile = path;
-    FileHandle file(path, "r");
-    if (!IsRegularFile(path) || !file) {
+    // Only regular files: a device or a pipe named by an include would never end.
+    const bool regular = IsRegularFile(path);
+    FileHandle file(regular ? path : std::string(), "r");
+    if (!regular || !file) {
       m_log.Printf("\nFILE %s NOT FOUND \n", path.c_str());
       continue;
     }
@@ -215,6 +217,10 @@ bool HeaderReader::GetTypeDef(std::FILE* file, const std::string& line) {
   (void)FindTypedefType(rest, kind);
   if (kind == DeclKind::Statement) return true;
   if (kind == DeclKind::Unterminated) return false;
+  // "typedef struct Tag Tag_t;" names a tag and opens no block: reading on for
+  // a brace would swallow the next declaration.
+  const std::size_t semicolon = rest.find(';');
+  if (semicolon != std::string::npos && semicolon < rest.find('{')) return true;
   m_log.Write(kind == DeclKind::Struct ? "STRUCT " : (kind == DeclKind::Union ? "UNION " : "ENUM "));
   m_readerLine = rest;
   m_readerPos = 0;

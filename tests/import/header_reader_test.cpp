@@ -61,10 +61,11 @@ class ReaderTest : public ::testing::Test {
 TEST_F(ReaderTest, TypedefSplitAcrossLinesJoinsWithoutSeparator) {
   m_tree.Write("main.h",
                "typedef struct\n{\n  U8 a; /* first\n  still comment */ U16 b;\n} My Type ; U8 lost;\n"
-               "typedef unsigned char BYTE;\n#define AFTER 1\n");
+               "typedef struct Fwd Fwd_t;\ntypedef unsigned char BYTE;\n#define AFTER 1\n");
   ASSERT_TRUE(Compile());
   EXPECT_EQ(Typedef("MyType"), "struct{  U8 a;  U16 b;}");
   EXPECT_EQ(Typedef("BYTE"), "<none>");
+  EXPECT_EQ(m_typedefs.NumItems(), 1u);
   EXPECT_EQ(Define("AFTER"), "1");
   EXPECT_NE(m_log.Text().find("STRUCT  MyType struct{  U8 a;  U16 b;}\n"), std::string::npos);
 }
@@ -93,7 +94,7 @@ TEST_F(ReaderTest, DefineCaptureRules) {
 TEST_F(ReaderTest, TypedefFailuresStopTheImport) {
   m_tree.Write("main.h", "typedef unsigned char\n  BYTE;\n");
   EXPECT_FALSE(Compile());
-  m_tree.Write("stray.h", "typedef struct } x;\n");
+  m_tree.Write("stray.h", "typedef struct\n} x;\n");
   EXPECT_FALSE(Compile("stray.h"));
   EXPECT_NE(m_log.Text().find("STRUCT STATEMENT ERROR"), std::string::npos);
   m_tree.Write("noname.h", "typedef struct { U8 a; } x\n");
