@@ -1,13 +1,9 @@
 // tavomark: the desktop program.
 //   tavomark [--project-dir DIR] [--port PORT]
-//   tavomark [--project-dir DIR] --device-identity
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
-// 1..255), T_CAN, T_SER, COMn or a device path. --device-identity prints the
-// project code, parameter letter and live buffer size that a device must
-// report for this project ("315 C 42"), for scripts that start a simulated
-// device, and exits without a window. --open presses "Open" at start;
+// 1..255), T_CAN, T_SER, COMn or a device path. --open presses "Open" at start;
 // --screenshot saves the window once the connection has been tried, prints the
 // file's path and quits (pop-ups then go to stderr instead of the screen).
 
@@ -18,7 +14,6 @@
 
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "application.h"
@@ -28,7 +23,6 @@ namespace {
 struct Options {
   std::filesystem::path projectDir;
   std::optional<std::string> port;
-  bool identity = false;
   bool open = false;
   std::string screenshot;
 };
@@ -79,53 +73,21 @@ Options ParseOptions(const QCoreApplication& app) {
                                          "DIR", QCoreApplication::applicationDirPath());
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
                                       "PORT");
-  const QCommandLineOption identityOption("device-identity",
-                                          "Print the project code, letter and live size a device must report.");
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
-  parser.addOptions({projectOption, portOption, identityOption, openOption, screenshotOption});
+  parser.addOptions({projectOption, portOption, openOption, screenshotOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
-  options.identity = parser.isSet(identityOption);
   options.screenshot = parser.value(screenshotOption).toStdString();
   options.open = parser.isSet(openOption) || !options.screenshot.empty();
   return options;
 }
 
-int PrintDeviceIdentity(const std::filesystem::path& projectDir) {
-  tavomark::DataSet data = tavomark::CreateDataSet();
-  if (!tavomark::LoadValToSendSet(projectDir / "tavomark.dat", data.vts)) {
-    std::fprintf(stderr, "tavomark: cannot read %s\n", (projectDir / "tavomark.dat").c_str());
-    return 1;
-  }
-  if (const int code = tavomark::UpdateDataSet(data, projectDir); code < 0) {
-    std::fprintf(stderr, "tavomark: %s\n", tavomark::GetValToSendErrorString(code).c_str());
-    return 1;
-  }
-  const tavomark::PackHeader& header = data.config.monitor.header;
-  std::printf("%u %c %u\n", unsigned{header.codeProj}, header.compVerFw,
-              unsigned{tavomark::GetStructByteSize(data.config.monitor)});
-  return 0;
-}
-
-bool WantsIdentity(int argc, char* argv[]) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--device-identity") == 0) return true;
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // The identity needs no display.
-  if (WantsIdentity(argc, argv)) {
-    QCoreApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    return PrintDeviceIdentity(ParseOptions(app).projectDir);
-  }
-
   QApplication app(argc, argv);
   QApplication::setApplicationName("tavomark");
   // The model formats numbers with printf; Qt has set the locale from the

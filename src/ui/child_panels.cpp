@@ -1,5 +1,7 @@
 #include <QWidget>
 
+#include <cstdio>
+
 #include "child_panel.h"
 #include "fixed_text.h"
 #include "ui_help_panel.h"

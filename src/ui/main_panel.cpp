@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
