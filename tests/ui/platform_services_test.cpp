@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCursor>
 #include <QTimer>
 
 #include <atomic>
-#include <stdexcept>
 #include <thread>
 
 #include "platform_services.h"
@@ -53,18 +50,6 @@ TEST(SelectPath, OnlyAChosenPathThatFitsReplacesThePath) {
   EXPECT_EQ(SelectPath(services, "Load Value data", field, sizeof field, "*.vts", false), 1);
   EXPECT_STREQ(field, "/a/fits.vts");
   EXPECT_EQ(services.unexpected, 0);
-}
-
-TEST(BusyCursor, RestoresThePreviousCursorOnEveryWayOut) {
-  ASSERT_EQ(QApplication::overrideCursor(), nullptr);
-  try {
-    BusyCursor busy;
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    throw std::runtime_error("command failed");
-  } catch (const std::runtime_error&) {
-  }
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(EventLoopWait, WaitsNestAndEachReturnsOnceItsAnswerCame) {
