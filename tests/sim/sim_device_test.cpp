@@ -140,20 +140,6 @@ TEST_F(SimDevice, ReadPastTheEndGetsAShortReplyAtOnce) {
   EXPECT_TRUE(r->payload.empty());
 }
 
-TEST_F(SimDevice, WriteThenReadBackEveryBlock) {
-  Launch({});
-  for (uint16_t block = 1; block <= 4; ++block) {
-    const Bytes data = Pattern(block == 4 ? 80 : 200 + block, block * 11);
-    const auto counts = WriteBlock(block, data);
-    if (block == 4) {
-      EXPECT_EQ(counts, (std::vector<unsigned>{80}));
-    } else {
-      EXPECT_EQ(counts, (std::vector<unsigned>{128, static_cast<unsigned>(data.size())})) << block;
-    }
-    EXPECT_EQ(ReadBlock(block, data.size()), data) << block;
-  }
-}
-
 TEST_F(SimDevice, ParameterWriteRenamesTheData) {
   Launch({});
   Bytes block = Pattern(50 + 36, 5);
@@ -193,27 +179,6 @@ TEST_F(SimDevice, LiveBufferHasItsSizeAndCountsReplies) {
     EXPECT_EQ(Word(r->payload, 0), i);
     EXPECT_LE(Word(r->payload, 6), 1000u);  // the ramp stays in its range
   }
-}
-
-TEST_F(SimDevice, ForcedFunctionsAct) {
-  Launch({"--alarms", "5"});
-  auto live = [&](uint8_t mode, uint8_t value) { return m_port.Exchange(kLive, kDev, {mode, 0, value}); };
-  ASSERT_TRUE(live(0, 0));
-  auto r = live(0, 0);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(Word(r->payload, 0), 1u);
-  EXPECT_EQ(Word(r->payload, 2) & 5u, 5u);
-
-  r = live(1, 10);  // RESET
-  EXPECT_EQ(Word(r->payload, 0), 0u);
-  r = live(1, 0);  // ALARM RESET
-  EXPECT_EQ(Word(r->payload, 2), 0u);
-
-  Bytes errors = ReadBlock(4, 80);
-  EXPECT_NE(errors, Bytes(80, 0));
-  r = live(1, 2);  // ERR LIST RESET
-  ASSERT_TRUE(r);
-  EXPECT_EQ(ReadBlock(4, 80), Bytes(80, 0));
 }
 
 TEST_F(SimDevice, AnswersOnlyItsOwnDeviceNumber) {
@@ -276,6 +241,8 @@ struct FaultCase {
   const char* name;
   const char* rule;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.rule; }
 
 class SimFault : public SimDevice, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -343,15 +310,6 @@ TEST_F(SimDevice, DelaysTheReply) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(m_port.Exchange(kFw, kDev, {}));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
-}
-
-TEST_F(SimDevice, GoesSilentAfterKReplies) {
-  Launch({"--silent-after", "2"});
-  ASSERT_TRUE(m_port.Exchange(kInfo, kDev, {}));
-  ASSERT_TRUE(m_port.Exchange(kFw, kDev, {}));
-  ASSERT_TRUE(m_port.Send(MakeFrame(kInfo, kDev, {})));
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(m_sim.NextLogLine());
-  EXPECT_TRUE(m_port.Quiet());
 }
 
 }  // namespace

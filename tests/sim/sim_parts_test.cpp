@@ -75,6 +75,8 @@ struct RuleCase {
   unsigned delayMs;
 };
 
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class FaultRuleParse : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(FaultRuleParse, ReadsKindCommandAndRequestNumber) {
@@ -121,29 +123,6 @@ TEST(FaultPlan, CountsRequestsPerCommandAndOverall) {
   EXPECT_TRUE(third.badChecksum);
   EXPECT_TRUE(third.silence);
   EXPECT_FALSE(plan.Decide(8).badChecksum);
-}
-
-TEST(FaultPlan, GoesSilentAfterTheGivenReplies) {
-  FaultPlan plan;
-  plan.SilentAfter(2);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_FALSE(plan.Decide(11).silence);
-    plan.ReplySent();
-  }
-  EXPECT_TRUE(plan.Decide(11).silence);
-  EXPECT_TRUE(plan.Decide(1).silence);
-}
-
-// Slot k: code, hours, position (k+1)<<4 | k, repetitions, minutes, spare.
-TEST(SimErrorList, LaysOutEntriesInTheDevicesByteOrder) {
-  const ErrorEntry entries[] = {{0x0103, 12, 1, 5}, {0x0207, 345, 3, 59}};
-  const Bytes little = BuildErrorList(entries, true);
-  ASSERT_EQ(little.size(), 80u);
-  EXPECT_EQ(Bytes(little.begin(), little.begin() + 16),
-            (Bytes{0x03, 0x01, 0x0C, 0x00, 0x10, 0x01, 0x05, 0x00, 0x07, 0x02, 0x59, 0x01, 0x21, 0x03, 0x3B, 0x00}));
-  EXPECT_EQ(Bytes(little.begin() + 16, little.end()), Bytes(64, 0));
-  const Bytes big = BuildErrorList(entries, false);
-  EXPECT_EQ(Bytes(big.begin(), big.begin() + 4), (Bytes{0x01, 0x03, 0x00, 0x0C}));
 }
 
 // The image checksum word is ~(sum of the bytes before it); the trailer's byte

@@ -80,14 +80,6 @@ TEST_F(SimProject, IdentityComesFromTheConfiguration) {
   EXPECT_EQ(std::string(r->payload.begin(), r->payload.end()), "Demo");
 }
 
-// mon { U16 speed (1 dec); S16 temp[2]; U16 crc }: 8 bytes.
-TEST_F(SimProject, LiveBufferIsTheMonitorStructsSize) {
-  Launch();
-  const auto r = m_port.Exchange(6, kCode, {0, 0, 0});
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->payload.size(), 8u);
-}
-
 TEST_F(SimProject, RefusesAValueFileWithoutItsConfiguration) {
   std::filesystem::remove_all(m_dir / "config");
   std::string error;

@@ -268,6 +268,13 @@ int main(int argc, char** argv) {
   CLI::App app{"tavomark-sim: a simulated device on a pseudo-terminal"};
   Options opt;
   AddOptions(app, opt);
+  app.footer(
+      "Prints the port's path on the first line of stdout, then answers until SIGTERM or SIGINT.\n"
+      "Without --project: block 1 is a 300-byte image with its 36-byte trailer (data name \"Sample\"),\n"
+      "block 2 a 64-byte and block 3 a 40-byte image with 4-byte trailers, block 4 an error list of\n"
+      "three entries; the live buffer holds a u16 reply counter at 0, an alarm word at 2, a flag\n"
+      "word at 4, a ramp 0..1000 at 6 and byte sines from 8 on.\n"
+      "Forced functions: 0 clears the alarm bits, 2 empties the error list, 10 restarts the counters.");
   CLI11_PARSE(app, argc, argv);
 
   std::string error;
