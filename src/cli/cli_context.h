@@ -19,6 +19,8 @@ struct CliContext {
 // Each command family adds its subcommands to the application. A command's
 // callback stores its exit code in the context; failures print to stderr.
 // (Declared here, defined in the family's own source file.)
+void RegisterConfigCommands(CLI::App& app, CliContext& ctx);  // model_commands.cpp
+void RegisterValuesCommands(CLI::App& app, CliContext& ctx);  // model_commands.cpp
 void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands.cpp
 // import, and config build (after RegisterConfigCommands: it adds to "config").

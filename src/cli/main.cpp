@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
   app.add_option("--project-dir", ctx.projectDir,
                  "Project directory (holds tavomark.dat and the config folder); "
                  "defaults to the executable's directory");
+
+  tavomark::cli::RegisterConfigCommands(app, ctx);
+  tavomark::cli::RegisterValuesCommands(app, ctx);
   tavomark::cli::RegisterEvalCommands(app, ctx);
   tavomark::cli::RegisterDeviceCommands(app, ctx);
   tavomark::cli::RegisterImportCommands(app, ctx);
