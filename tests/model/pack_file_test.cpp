@@ -98,45 +98,29 @@ TEST_F(TempDir, BinaryStructPackPutsEveryFieldAtItsOffset) {
 
   const auto b = Bytes(Path("p.bin"));
   ASSERT_EQ(b.size(), 64u + 2 * 256u);
+  auto bytesAt = [&](std::size_t at, std::size_t n) { return std::vector<uint8_t>(&b[at], &b[at] + n); };
   EXPECT_EQ(std::string(b.begin(), b.begin() + 12), "FW_DEMO 1.02");
-  EXPECT_EQ(GetU16(&b[18]), 2);  // numRecords
-  EXPECT_EQ(GetU16(&b[20]), 315);
-  EXPECT_EQ(b[22], 'B');
-  EXPECT_EQ(b[23], '7');
-  EXPECT_EQ(b[24], 14);
-  EXPECT_EQ(b[25], 3);
-  EXPECT_EQ(b[26], 24);
-  EXPECT_EQ(b[27], 'A');
-  EXPECT_EQ(b[28], 'C');
-  EXPECT_EQ(b[29], 1);
-  EXPECT_EQ(b[30], 2);
-  EXPECT_EQ(b[35], 1);  // isChanged as it was when the header was written
-  EXPECT_EQ(b[36], 1);
+  // numRecords, codeProj, revisions, date, letters, bigEndianMode, packIndex,
+  // padding, itemSize, isNew, isChanged (as it was when written), swapDataBlock
+  EXPECT_EQ(bytesAt(18, 19), (std::vector<uint8_t>{2, 0, 0x3B, 0x01, 'B', '7', 14, 3, 24, 'A', 'C', 1, 2, 0, 0, 0, 0,
+                                                   1, 1}));
 
-  const uint8_t* s = &b[64 + 256];
-  EXPECT_EQ(GetU16(s + 0), 3);
-  EXPECT_EQ(GetU16(s + 2), 0x0102);
-  EXPECT_EQ(GetU16(s + 4), 4);
-  EXPECT_EQ(GetU16(s + 6), 5);
-  EXPECT_EQ(GetU16(s + 8), 9);
-  EXPECT_EQ(GetU16(s + 10), 7);
-  EXPECT_EQ(GetU32(s + 12), 2u);
-  EXPECT_EQ(s[16], 1);
-  EXPECT_EQ(GetU16(s + 18), 2);
-  EXPECT_EQ(GetF64(s + 24), -12.5);
-  EXPECT_EQ(GetF64(s + 32), 1234.567);
-  EXPECT_EQ(GetF64(s + 40), 3.25);
-  EXPECT_EQ(s[48], 1);
-  EXPECT_EQ(s[49], 1);
-  EXPECT_STREQ(reinterpret_cast<const char*>(s + 50), "km/h");
-  EXPECT_STREQ(reinterpret_cast<const char*>(s + 60), "speedLimit");
-  EXPECT_STREQ(reinterpret_cast<const char*>(s + 85), "S32");
-  EXPECT_EQ(GetU16(s + 106), 11);
-  EXPECT_EQ(GetU16(s + 108), 4);
-  EXPECT_EQ(GetU16(s + 110), 99);
-  EXPECT_EQ(GetF64(s + 112), 0.5);
-  EXPECT_EQ(GetF64(s + 120), -8.0);
-  for (int i = 128; i < 256; ++i) ASSERT_EQ(s[i], 0) << i;
+  const std::size_t s = 64 + 256;
+  // level, offset, byteSize, bitOffset, bitSize, arraySize, kind, isSigned, pad, decimals, pad
+  EXPECT_EQ(bytesAt(s, 24), (std::vector<uint8_t>{3, 0, 2, 1, 4, 0, 5, 0, 9, 0, 7, 0, 2, 0, 0, 0, 1, 0, 2, 0, 0, 0,
+                                                   0, 0}));
+  EXPECT_EQ(GetF64(&b[s + 24]), -12.5);
+  EXPECT_EQ(GetF64(&b[s + 32]), 1234.567);
+  EXPECT_EQ(GetF64(&b[s + 40]), 3.25);
+  EXPECT_EQ(bytesAt(s + 48, 2), (std::vector<uint8_t>{1, 1}));
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[s + 50]), "km/h");
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[s + 60]), "speedLimit");
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[s + 85]), "S32");
+  // pad, numChildren, fatherIndex, reserved1
+  EXPECT_EQ(bytesAt(s + 105, 7), (std::vector<uint8_t>{0, 11, 0, 4, 0, 99, 0}));
+  EXPECT_EQ(GetF64(&b[s + 112]), 0.5);
+  EXPECT_EQ(GetF64(&b[s + 120]), -8.0);
+  EXPECT_EQ(bytesAt(s + 128, 128), std::vector<uint8_t>(128, 0));
 
   StructPack back = CreateStructPack();
   ASSERT_EQ(LoadStructPack(Path("p.bin"), back, true), 1);
