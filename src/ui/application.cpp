@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "names.h"
+#include "par_panel.h"
 #include "port_transport.h"
 
 namespace tavomark::ui {
@@ -39,9 +40,7 @@ std::string Upper(std::string text) {
 std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
   std::array<ChildPanelFactory, kChildPanels> panels;
   panels[kHelpPanel] = [](QWidget* parent, PanelContext& context) { return InitHelpPanel(parent, context); };
-  panels[kParPanel] = [](QWidget* parent, PanelContext&) {
-    return CreatePlaceholderPanel(parent, "PAR", "Parameters: device blocks and value files");
-  };
+  panels[kParPanel] = [](QWidget* parent, PanelContext& context) { return InitParPanel(parent, context); };
   panels[kLivePanel] = [](QWidget* parent, PanelContext&) {
     return CreatePlaceholderPanel(parent, "LIVE", "Monitor: live data of the device");
   };

@@ -4,10 +4,10 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 
 #include "main_panel.h"
 #include "port_transport.h"
+#include "sim_process.h"
 #include "ui_test_util.h"
 
 namespace tavomark::test {
@@ -17,34 +17,6 @@ namespace {
 
 // The small configuration's live (monitor) struct: speed, temp[2], crc.
 constexpr int kMonitorBytes = 8;
-
-class SimDevice {
- public:
-  ~SimDevice() {
-    if (m_process.state() != QProcess::NotRunning) {
-      m_process.terminate();
-      if (!m_process.waitForFinished(3000)) m_process.kill();
-      m_process.waitForFinished(3000);
-    }
-  }
-  // Starts the simulator; its first output line is the port's path.
-  bool Start(const QStringList& args) {
-    m_process.setProgram(TAVOMARK_SIM_PATH);
-    m_process.setArguments(args);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(5000)) return false;
-    while (!m_process.canReadLine())
-      if (!m_process.waitForReadyRead(5000)) return false;
-    m_path = m_process.readLine().trimmed().toStdString();
-    return !m_path.empty();
-  }
-  [[nodiscard]] const std::string& Path() const { return m_path; }
-
- private:
-  QProcess m_process;
-  std::string m_path;
-};
 
 class LinkAppTest : public AppTest {
  protected:

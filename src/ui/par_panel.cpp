@@ -1,0 +1,483 @@
+#include "par_panel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTreeView>
+
+#include <cmath>
+#include <utility>
+
+#include "platform_services.h"
+#include "protocol_engine.h"
+#include "struct_tree_model.h"
+#include "ui_par_panel.h"
+#include "value_codec.h"
+
+namespace tavomark::ui {
+
+namespace {
+
+constexpr const char* kDone = "Done!";
+constexpr const char* kCommError = "Communication Error";
+constexpr const char* kSendTitle = "Device Data Send";
+constexpr const char* kSendAllTitle = "Device All Data Send";
+constexpr const char* kReceiveTitle = "Device Data Receive";
+constexpr const char* kReceiveAllTitle = "Device All Data Receive";
+// Values the codec cannot place: nothing goes to the device rather than an
+// image whose checksum word was never written.
+constexpr const char* kImageError = "The values do not fit the device image: nothing was sent";
+// A block that arrived but does not decode leaves the receive side as it was.
+constexpr const char* kDecodeError = "The device data do not fit the configuration: nothing was changed";
+
+constexpr int kColumnValue = 1;
+constexpr int kColumnUnit = 2;
+
+// What the user does to a panel; repaints, timers and the like still pass.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+uint16_t GetDataType(int page) {
+  // On the wire the information block is 3 and the calibration block 2,
+  // the reverse of the page order.
+  if (page == 0) return 1;
+  if (page == 1) return 3;
+  return 2;
+}
+
+std::string SetRecordShowValue(const Record& record) {
+  const bool withUnit = record.IsLeaf() || record.kind == RecordKind::Enum || record.bitSize != 0;
+  if (!withUnit) return {};
+  return std::string(record.unit, strnlen(record.unit, sizeof record.unit));
+}
+
+std::string ScatterValToSendRecord(const Record& record, std::size_t position, const Pack& pack) {
+  const std::span<const uint8_t> item = GetValToSendRecord(pack, position);
+  if (item.empty()) return {};
+  return ValToString(record, static_cast<double>(ItemValue(item)));
+}
+
+bool ParValuesDiffer(const Pack& a, const Pack& b, std::size_t position) {
+  const std::span<const uint8_t> left = GetValToSendRecord(a, position);
+  const std::span<const uint8_t> right = GetValToSendRecord(b, position);
+  if (left.empty() || right.empty()) return true;
+  const float x = ItemValue(left);
+  const float y = ItemValue(right);
+  return std::isnan(x) || std::isnan(y) || x != y;
+}
+
+// One command of the panel: the panel turns inactive (it swallows its own
+// input meanwhile, so a second press cannot start a second transfer), the
+// cursor is busy and pending events run. At the end the panel becomes active
+// again, unless the main panel switched away from it meanwhile.
+class ParPanel::Operation {
+ public:
+  explicit Operation(ParPanel& panel)
+      : m_panel(panel), m_granted(panel.m_active && !panel.m_busy && !panel.m_terminated) {
+    if (!m_granted) return;
+    m_panel.m_busy = true;
+    m_panel.m_active = false;
+    m_cursor.emplace();
+    QCoreApplication::processEvents();
+  }
+  ~Operation() {
+    if (!m_granted) return;
+    m_cursor.reset();
+    m_panel.m_busy = false;
+    if (m_panel.m_terminatePending) {
+      m_panel.ReleaseData();
+      return;
+    }
+    m_panel.EnableParPanel(m_panel.m_shown);
+  }
+  Operation(const Operation&) = delete;
+  Operation& operator=(const Operation&) = delete;
+
+  [[nodiscard]] bool Granted() const { return m_granted; }
+  // Before a message, so the pop-up does not show the busy cursor.
+  void RestoreCursor() { m_cursor.reset(); }
+
+ private:
+  ParPanel& m_panel;
+  bool m_granted;
+  std::optional<BusyCursor> m_cursor;
+};
+
+ParPanel::ParPanel(QWidget* parent, PanelContext& context)
+    : m_context(context),
+      m_form(std::make_unique<Ui::ParPanel>()),
+      m_widget(parent),
+      m_received(CreateValToSendSet(context.dataSet.config)),
+      m_devices(CreateDeviceSet(context.dataSet.config)) {
+  m_form->setupUi(&m_widget);
+  SetUpSide(ParSide::Tx, m_form->TAB_TX, {m_form->TREE_PAR, m_form->TREE_INFO, m_form->TREE_CALIB});
+  SetUpSide(ParSide::Rx, m_form->TAB_RX, {m_form->TREE_PAR_2, m_form->TREE_INF_2, m_form->TREE_CAL_2});
+
+  for (QWidget* hidden : {static_cast<QWidget*>(m_form->cbCompare), static_cast<QWidget*>(m_form->cbCopyTxAll),
+                          static_cast<QWidget*>(m_form->cbCopyRx), static_cast<QWidget*>(m_form->cbCopyRxAll),
+                          static_cast<QWidget*>(m_form->cbCopyTx), static_cast<QWidget*>(m_form->CBsendAll),
+                          static_cast<QWidget*>(m_form->CBreadAll)})
+    hidden->hide();
+  // Only the parameter block is sent from a page; the other two go with
+  // SendAll or the calibration functions.
+  m_form->TAB_TX->setTabVisible(1, false);
+  m_form->TAB_TX->setTabVisible(2, false);
+  EnableParButton(false);
+  m_form->TAB_TX->setCurrentIndex(0);
+  m_form->TAB_RX->setCurrentIndex(0);
+
+  connect(m_form->CBsend, &QPushButton::clicked, this, [this] { Send(); });
+  connect(m_form->CBsendAll, &QPushButton::clicked, this, [this] { SendAll(); });
+  connect(m_form->CBread, &QPushButton::clicked, this, [this] { Read(); });
+  connect(m_form->CBreadAll, &QPushButton::clicked, this, [this] { ReadAll(); });
+  connect(m_form->cbCollapseTx, &QPushButton::clicked, this, [this] { ParCollapseTx(true); });
+  connect(m_form->cbExpandTx, &QPushButton::clicked, this, [this] { ParCollapseTx(false); });
+  connect(m_form->cbCollapseRx, &QPushButton::clicked, this, [this] { ParCollapseRx(true); });
+  connect(m_form->cbExpandRx, &QPushButton::clicked, this, [this] { ParCollapseRx(false); });
+  connect(m_form->cbCompare, &QPushButton::clicked, this, [this] { Compare(); });
+  connect(m_form->cbCopyTx, &QPushButton::clicked, this, [this] { CopyTxToRx(); });
+  connect(m_form->cbCopyTxAll, &QPushButton::clicked, this, [this] { CopyTxToRx(); });
+  connect(m_form->cbCopyRx, &QPushButton::clicked, this, [this] { CopyRxToTx(); });
+  connect(m_form->cbCopyRxAll, &QPushButton::clicked, this, [this] { CopyRxToTx(); });
+
+  m_widget.installEventFilter(this);
+  for (QWidget* child : m_widget.findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+ParPanel::~ParPanel() = default;
+
+QWidget* ParPanel::Widget() { return &m_widget; }
+
+void ParPanel::SetUpSide(ParSide which, QTabWidget* tab, const std::array<QTreeView*, kParPages>& trees) {
+  Side& side = SideOf(which);
+  side.tab = tab;
+  for (int index = 0; index < kParPages; ++index) {
+    Page& page = side.pages[static_cast<std::size_t>(index)];
+    page.tree = trees[static_cast<std::size_t>(index)];
+    // Every page's tree answers to the same name; the page tells them apart.
+    page.tree->setObjectName("TREE");
+    page.model = std::make_unique<StructTreeModel>();
+    page.model->SetColumns({"Name", "value", "Unit"});
+    page.model->SetCellText([this, which, index](const Record& record, std::size_t position, int column) {
+      if (column == kColumnUnit) return SetRecordShowValue(record);
+      if (column != kColumnValue) return std::string();
+      return ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), index));
+    });
+    page.tree->setModel(page.model.get());
+    QHeaderView* header = page.tree->header();
+    header->setStretchLastSection(true);
+    header->resizeSection(0, 220);
+    header->resizeSection(kColumnValue, 110);
+  }
+  connect(tab, &QTabWidget::currentChanged, this, [this, which] { TabChange(which); });
+}
+
+ValToSendSet& ParPanel::ValuesOf(ParSide side) {
+  return side == ParSide::Tx ? m_context.dataSet.vts : m_received;
+}
+
+QTabWidget* ParPanel::Tab(ParSide side) const { return SideOf(side).tab; }
+
+QTreeView* ParPanel::Tree(ParSide side, int page) const {
+  if (page < 0 || page >= kParPages) return nullptr;
+  return SideOf(side).pages[static_cast<std::size_t>(page)].tree;
+}
+
+StructTreeModel& ParPanel::Model(ParSide side, int page) const {
+  const int index = page < 0 || page >= kParPages ? kParPages - 1 : page;
+  return *SideOf(side).pages[static_cast<std::size_t>(index)].model;
+}
+
+bool ParPanel::ConfigurationIsNew() const {
+  // Any of the three blocks: a tree built over a changed layout would show
+  // records that are not there.
+  const ConfigSet& config = m_context.dataSet.config;
+  return config.param.header.isNew || config.info.header.isNew || config.calib.header.isNew;
+}
+
+bool ParPanel::EnableParPanel(bool flag) {
+  m_shown = flag;
+  m_active = false;
+  // A command that waits for the device keeps its buffers: the refresh comes
+  // when it ends.
+  if (!flag || m_busy || m_terminated) return true;
+  Refresh();
+  m_active = true;
+  return true;
+}
+
+void ParPanel::Refresh() {
+  DataSet& data = m_context.dataSet;
+  if (!m_built || ConfigurationIsNew()) {
+    ConfigPopulateShowTree(ParSide::Tx);
+    ConfigPopulateShowTree(ParSide::Rx);
+    m_built = true;
+    DisposeDeviceSet(m_devices);
+    m_devices = CreateDeviceSet(data.config);
+    if (CheckCompatibilityValToSend(m_received, data.config)) {
+      ScatterValToSendAllTab(ParSide::Rx);
+    } else {
+      DisposeValToSendSet(m_received);
+      m_received = CreateValToSendSet(data.config);
+    }
+    // The rebuilt transmit trees show their values expanded, as new ones do.
+    ScatterValToSendAllTab(ParSide::Tx);
+  }
+  if (IsNewValToSendSet(data.vts)) ScatterValToSendAllTab(ParSide::Tx);
+  if (IsNewValToSendSet(m_received)) ScatterValToSendAllTab(ParSide::Rx);
+}
+
+bool ParPanel::TerminateParPanel() {
+  m_shown = false;
+  m_active = false;
+  if (m_busy) {
+    m_terminatePending = true;
+    return true;
+  }
+  ReleaseData();
+  return true;
+}
+
+void ParPanel::ReleaseData() {
+  if (m_terminated) return;
+  m_terminated = true;
+  m_terminatePending = false;
+  // The models point into the data set, which goes away after the panels.
+  for (Side* side : {&m_tx, &m_rx})
+    for (Page& page : side->pages) page.model->Clear();
+  DisposeValToSendSet(m_received);
+  DisposeDeviceSet(m_devices);
+  m_widget.hide();
+}
+
+int ParPanel::ParHandler(bool connected) {
+  if (m_active) EnableParButton(connected);
+  return 1;
+}
+
+void ParPanel::EnableParButton(bool connected) {
+  // A value set that came from a file (or was saved to one) has a name; the
+  // device description alone is not sent.
+  const bool named = m_context.dataSet.vts.name[0] != '\0';
+  m_form->CBread->setEnabled(connected);
+  m_form->CBreadAll->setEnabled(connected);
+  m_form->CBsend->setEnabled(connected && named);
+  m_form->CBsendAll->setEnabled(connected && named);
+}
+
+int ParPanel::ConfigPopulateShowTree(ParSide side) {
+  int result = 1;
+  for (int index = 0; index < kParPages; ++index) {
+    StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, index);
+    if (!StructPopulateTree(*SideOf(side).pages[static_cast<std::size_t>(index)].model, pack)) result = 0;
+    pack.header.isNew = 0;
+  }
+  return result;
+}
+
+int ParPanel::ScatterValToSendAllTab(ParSide side) {
+  for (int index = 0; index < kParPages; ++index) ScatterValToSendIndexTab(side, index);
+  return 1;
+}
+
+int ParPanel::ScatterValToSendIndexTab(ParSide side, int page) {
+  if (page < 0 || page >= kParPages) return 0;
+  StructUpdateTree(*SideOf(side).pages[static_cast<std::size_t>(page)].model);
+  ExpandPage(side, page);
+  tavomark::GetTabIndexedValToSendPack(ValuesOf(side), page).header.isNew = 0;
+  return 1;
+}
+
+void ParPanel::ExpandPage(ParSide side, int page) {
+  if (QTreeView* tree = Tree(side, page)) tree->expandAll();
+}
+
+int ParPanel::ParEvents(QObject*, QEvent* event) const {
+  if (m_active || event == nullptr) return 0;
+  return IsUserInput(event->type()) ? 1 : 0;
+}
+
+bool ParPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (ParEvents(watched, event) != 0) return true;
+  return QObject::eventFilter(watched, event);
+}
+
+void ParPanel::Send() { SendPages({m_form->TAB_TX->currentIndex()}, kSendTitle); }
+
+void ParPanel::SendAll() { SendPages({0, 1, 2}, kSendAllTitle); }
+
+void ParPanel::Read() { ReadPages({m_form->TAB_RX->currentIndex()}, kReceiveTitle); }
+
+void ParPanel::ReadAll() { ReadPages({0, 1, 2}, kReceiveAllTitle); }
+
+void ParPanel::SendPages(const std::vector<int>& pages, const char* title) {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  if (!ValToSendSetToDeviceSet(m_context.dataSet.vts, m_devices)) {
+    operation.RestoreCursor();
+    m_context.services.MessagePopup(title, kImageError);
+    return;
+  }
+  bool sent = true;
+  for (int page : pages) {
+    const DeviceData& data = GetIndexedDeviceData(m_devices, page);
+    if (!m_context.engine.TlinkSendData(GetDataType(page), {data.buffer.data(), data.totalSize})) {
+      sent = false;
+      break;
+    }
+  }
+  operation.RestoreCursor();
+  m_context.services.MessagePopup(title, sent ? kDone : kCommError);
+}
+
+void ParPanel::ReadPages(const std::vector<int>& pages, const char* title) {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  // The engine fills buffers of this command's own: a read that fails half
+  // way leaves the device images as they were.
+  std::vector<DeviceData> arrived;
+  bool received = true;
+  for (int page : pages) {
+    DeviceData data = GetIndexedDeviceData(m_devices, page);
+    std::fill(data.buffer.begin(), data.buffer.end(), uint8_t{0});
+    if (!m_context.engine.TlinkReceiveData(GetDataType(page), data.All())) {
+      received = false;
+      break;
+    }
+    arrived.push_back(std::move(data));
+  }
+  const char* text = received ? kDone : kCommError;
+  bool decoded = received;
+  if (received) {
+    // Only the blocks that came from the device are converted: the other
+    // receive pages keep what was read before, instead of values decoded from
+    // images the device never sent.
+    std::vector<Pack> values;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      values.push_back(tavomark::GetTabIndexedValToSendPack(m_received, pages[i]));
+      if (!DeviceDataToVts(values.back(), arrived[i])) {
+        text = kDecodeError;
+        decoded = false;
+        break;
+      }
+    }
+    if (decoded) {
+      for (std::size_t i = 0; i < pages.size(); ++i) {
+        GetIndexedDeviceData(m_devices, pages[i]) = std::move(arrived[i]);
+        tavomark::GetTabIndexedValToSendPack(m_received, pages[i]) = std::move(values[i]);
+      }
+    }
+  }
+  operation.RestoreCursor();
+  m_context.services.MessagePopup(title, text);
+}
+
+void ParPanel::TabChange(ParSide side) {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  ScatterValToSendIndexTab(side, SideOf(side).tab->currentIndex());
+}
+
+void ParPanel::ParCollapseTx(bool collapse) { ParCollapse(ParSide::Tx, collapse); }
+
+void ParPanel::ParCollapseRx(bool collapse) { ParCollapse(ParSide::Rx, collapse); }
+
+void ParPanel::ParCollapse(ParSide side, bool collapse) {
+  if (!m_active) return;
+  QTreeView* tree = Tree(side, SideOf(side).tab->currentIndex());
+  if (tree == nullptr) return;
+  const QModelIndex selected = tree->currentIndex().siblingAtColumn(0);
+  if (!selected.isValid()) return;
+  if (!collapse) {
+    tree->expandRecursively(selected);
+    return;
+  }
+  // The selected item first: its descendants then leave the view at once and
+  // collapsing them costs no layout each.
+  const QAbstractItemModel* model = tree->model();
+  std::vector<QModelIndex> pending{selected};
+  while (!pending.empty()) {
+    const QModelIndex index = pending.back();
+    pending.pop_back();
+    const int rows = model->rowCount(index);
+    if (rows == 0) continue;
+    tree->collapse(index);
+    for (int row = 0; row < rows; ++row) pending.push_back(model->index(row, 0, index));
+  }
+}
+
+void ParPanel::Compare() {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  const int page = m_rx.tab->currentIndex();
+  if (page < 0 || page >= kParPages) return;
+  const Pack& received = tavomark::GetTabIndexedValToSendPack(m_received, page);
+  const Pack& working = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
+  Page& tx = m_tx.pages[static_cast<std::size_t>(page)];
+  Page& rx = m_rx.pages[static_cast<std::size_t>(page)];
+  // Every page whole, so no marked row hides under a collapsed one.
+  ExpandPage(ParSide::Tx, page);
+  ExpandPage(ParSide::Rx, page);
+  if (const std::size_t position = rx.model->PositionOf(rx.tree->currentIndex()); position != 0)
+    tx.tree->setCurrentIndex(tx.model->IndexOf(position));
+  tx.tree->verticalScrollBar()->setValue(rx.tree->verticalScrollBar()->value());
+  for (std::size_t position = 1; position <= received.Count(); ++position) {
+    const bool differ = ParValuesDiffer(received, working, position);
+    tx.model->SetMark(position, differ);
+    rx.model->SetMark(position, differ);
+  }
+}
+
+void ParPanel::CopyTxToRx() { CopySide(ParSide::Tx, ParSide::Rx); }
+
+void ParPanel::CopyRxToTx() { CopySide(ParSide::Rx, ParSide::Tx); }
+
+void ParPanel::CopySide(ParSide from, ParSide to) {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  const int page = SideOf(from).tab->currentIndex();
+  if (page < 0 || page >= kParPages) return;
+  SideOf(to).tab->setCurrentIndex(page);
+  const Pack& source = tavomark::GetTabIndexedValToSendPack(ValuesOf(from), page);
+  Pack& target = tavomark::GetTabIndexedValToSendPack(ValuesOf(to), page);
+  // A pack of another layout would leave the side with values its tree
+  // cannot show; an empty one would wipe it.
+  if (!CheckPackCompatibility(source.header, target.header) || source.Count() != target.Count() ||
+      source.Count() == 0) {
+    operation.RestoreCursor();
+    m_context.services.MessagePopup("Copy", "The two sides do not hold the same block: nothing was copied");
+    return;
+  }
+  if (!CopyPack(target, source)) return;
+  target.header.isNew = 1;
+  // Values copied into the working set are changes the operator may want to
+  // save before quitting.
+  if (to == ParSide::Tx) target.header.isChanged = 1;
+}
+
+std::unique_ptr<ChildPanel> InitParPanel(QWidget* parent, PanelContext& context) {
+  return std::make_unique<ParPanel>(parent, context);
+}
+
+}  // namespace tavomark::ui

@@ -1,0 +1,319 @@
+// The parameter page: its controls, the trees over the configuration, the
+// buttons by connection state, the rebuild after a value file of another
+// configuration, Compare; then transfers with tavomark-sim over a
+// pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cmath>
+#include <map>
+
+#include "par_panel.h"
+#include "sim_process.h"
+#include "struct_tree_model.h"
+#include "ui_test_util.h"
+
+namespace tavomark::test {
+namespace {
+
+using ui::ParSide;
+
+// Positions in every block of the small configuration:
+// 1 root, 2 speed (U16, 1 decimal), 3 temp, 4 temp[0], 5 temp[1] (S16), 6 crc.
+constexpr std::size_t kSpeed = 2, kTemp = 3, kTemp0 = 4, kTemp1 = 5;
+
+// Values for the param block by position; the other blocks keep defaults.
+void SaveParamValues(const std::filesystem::path& path, const ConfigSet& config,
+                     const std::map<std::size_t, float>& values) {
+  ValToSendSet set = CreateValToSendSet(config);
+  for (const auto& [position, value] : values) SetItemValue(set.param.Item(position), value);
+  ASSERT_EQ(SaveValToSendSet(path, set), 1);
+}
+
+class ParTest : public AppTest {
+ protected:
+  void ShowPar(std::vector<int32_t> ports = {}, std::optional<int32_t> port = std::nullopt) {
+    ASSERT_EQ(StartApp(std::move(ports), port), 0);
+    Panel().ChangePanel(ui::kParPanel);
+    m_par = dynamic_cast<ui::ParPanel*>(Panel().Child(ui::kParPanel));
+    ASSERT_NE(m_par, nullptr);
+    ASSERT_TRUE(m_par->IsActive());
+  }
+  void Load(const std::filesystem::path& path) {
+    m_services.files = {path.string()};
+    Panel().Load();
+  }
+  std::string Cell(ParSide side, int page, std::size_t position, int column = 1) {
+    ui::StructTreeModel& model = m_par->Model(side, page);
+    return model.data(model.IndexOf(position, column)).toString().toStdString();
+  }
+  int Children(ParSide side, std::size_t position) {
+    ui::StructTreeModel& model = m_par->Model(side, 0);
+    return model.rowCount(model.IndexOf(position));
+  }
+
+  ui::ParPanel* m_par = nullptr;
+};
+
+TEST_F(ParTest, ControlsTabsAndTreesAsThePanelDefinesThem) {
+  ShowPar();
+  for (ParSide side : {ParSide::Tx, ParSide::Rx}) {
+    QTabWidget* tab = m_par->Tab(side);
+    ASSERT_EQ(tab->count(), 3);
+    EXPECT_EQ(tab->tabText(0), "&Parameters");
+    EXPECT_EQ(tab->tabText(1), "&Info ");
+    EXPECT_EQ(tab->tabText(2), "&Calibration");
+    EXPECT_EQ(tab->currentIndex(), 0);
+    for (int page = 0; page < 3; ++page) {
+      EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_par->Tree(side, page));
+      EXPECT_EQ(tab->isTabVisible(page), side == ParSide::Rx || page == 0);
+      QAbstractItemModel* model = m_par->Tree(side, page)->model();
+      EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "value");
+      EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Unit");
+    }
+  }
+  EXPECT_EQ(m_par->Tab(ParSide::Tx)->objectName(), "TAB_TX");
+  EXPECT_EQ(m_par->Tab(ParSide::Rx)->objectName(), "TAB_RX");
+  EXPECT_EQ(Control("CBsend")->text(), "Send Current");
+  EXPECT_EQ(Control("CBread")->text(), " Read Current");
+  for (const char* name : {"cbCompare", "cbCopyTx", "cbCopyTxAll", "cbCopyRx", "cbCopyRxAll", "CBsendAll", "CBreadAll"})
+    EXPECT_TRUE(Control(name)->isHidden()) << name;
+  EXPECT_FALSE(Control("cbCollapseTx")->isHidden());
+}
+
+TEST(ParCells, UnitFollowsTheKindAndValueFollowsTheDecimals) {
+  Record leaf = Leaf(1, "speed", "U16", 2, false, 0, 1);
+  SetText(leaf.unit, "rpm");
+  Record enumeration = leaf;
+  enumeration.kind = RecordKind::Enum;
+  Record container = Container(1, RecordKind::Struct, "flags");
+  SetText(container.unit, "bits");
+  Record bitFields = container;
+  bitFields.bitSize = 5;
+  EXPECT_EQ(ui::SetRecordShowValue(leaf), "rpm");
+  EXPECT_EQ(ui::SetRecordShowValue(enumeration), "rpm");
+  EXPECT_EQ(ui::SetRecordShowValue(container), "");
+  EXPECT_EQ(ui::SetRecordShowValue(bitFields), "bits");
+
+  Pack pack = CreatePack(kValToSendItemBytes);
+  pack.Append(std::vector<uint8_t>(kValToSendItemBytes, 0));
+  SetItemValue(pack.Item(1), 12.5f);
+  EXPECT_EQ(ui::ScatterValToSendRecord(leaf, 1, pack), "     12.5");  // "%9.1f"
+  EXPECT_EQ(ui::ScatterValToSendRecord(leaf, 2, pack), "");           // no such item
+  EXPECT_EQ((std::vector<uint16_t>{ui::GetDataType(0), ui::GetDataType(1), ui::GetDataType(2), ui::GetDataType(5)}),
+            (std::vector<uint16_t>{1, 3, 2, 2}));
+}
+
+TEST_F(ParTest, TreesShowTheConfigurationAndBothValueSets) {
+  ShowPar();
+  for (ParSide side : {ParSide::Tx, ParSide::Rx}) {
+    EXPECT_EQ(Cell(side, 0, 1, 0), "par");
+    EXPECT_EQ(Cell(side, 1, 1, 0), "info");
+    EXPECT_EQ(Cell(side, 2, 1, 0), "cal");
+    EXPECT_EQ(Children(side, kTemp), 2);
+    EXPECT_EQ(Cell(side, 0, kSpeed), "     12.5");
+    EXPECT_EQ(Cell(side, 0, kTemp0), "        -7");
+    EXPECT_EQ(Cell(side, 0, kTemp), "");
+    EXPECT_TRUE(m_par->Tree(side, 0)->isExpanded(m_par->Model(side, 0).IndexOf(kTemp)));
+  }
+  // Collapsing the selected item takes everything below it along.
+  QTreeView* tree = m_par->Tree(ParSide::Tx, 0);
+  tree->setCurrentIndex(m_par->Model(ParSide::Tx, 0).IndexOf(1));
+  Control("cbCollapseTx")->click();
+  EXPECT_FALSE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(1)));
+  EXPECT_FALSE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(kTemp)));
+  Control("cbExpandTx")->click();
+  EXPECT_TRUE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(kTemp)));
+}
+
+TEST_F(ParTest, InputIsSwallowedOnlyWhileInactive) {
+  ShowPar();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QPaintEvent paint(QRect(0, 0, 10, 10));
+  EXPECT_EQ(m_par->ParEvents(nullptr, &press), 0);
+  Panel().ChangePanel(ui::kHelpPanel);
+  EXPECT_EQ(m_par->ParEvents(nullptr, &press), 1);
+  EXPECT_EQ(m_par->ParEvents(nullptr, &paint), 0);
+}
+
+TEST_F(ParTest, ValueFilesOfTheSameAndOfAnotherConfiguration) {
+  const ConfigSet config = MakeConfig(315, 'C');
+  SaveParamValues(Path("a.vts"), config, {{kSpeed, 40.0f}});
+  SaveParamValues(Path("b.vts"), config, {{kSpeed, 41.0f}});
+  // Same project and parameter letter, configuration 'D': one more temp.
+  ConfigSet other = MakeConfig(315, 'C', 1);
+  Identify(other.monitor, 315, 'D');
+  other.param.records[kSpeed - 1].value = 99.9;
+  SaveConfig(other);
+  SaveParamValues(Path("other.vts"), other, {});
+  ShowPar();
+
+  Load(Path("a.vts"));
+  m_par->CopyTxToRx();
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     40.0");
+  // The same configuration: the received values stay.
+  Load(Path("b.vts"));
+  EXPECT_EQ(Cell(ParSide::Tx, 0, kSpeed), "     41.0");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     40.0");
+  // Another configuration: both sides rebuilt, the received values dropped.
+  Load(Path("other.vts"));
+  ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
+  EXPECT_EQ(Children(ParSide::Tx, kTemp), 3);
+  EXPECT_EQ(Children(ParSide::Rx, kTemp), 3);
+  EXPECT_EQ(m_par->Received().param.Count(), 7u);
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     99.9");
+  EXPECT_TRUE(m_par->IsActive());
+}
+
+TEST_F(ParTest, CompareMarksExactlyTheDifferingRows) {
+  const float nan = std::nanf("");
+  SaveParamValues(Path("a.vts"), MakeConfig(315, 'C'), {{kSpeed, 40.0f}, {kTemp1, nan}});
+  ShowPar();
+  Load(Path("a.vts"));
+  auto marked = [this](ParSide side) {
+    std::vector<std::size_t> rows;
+    for (std::size_t p = 1; p <= 6; ++p)
+      if (m_par->Model(side, 0).IsMarked(p)) rows.push_back(p);
+    return rows;
+  };
+  m_par->Compare();
+  EXPECT_EQ(marked(ParSide::Tx), (std::vector<std::size_t>{kSpeed, kTemp1}));
+  EXPECT_EQ(marked(ParSide::Rx), (std::vector<std::size_t>{kSpeed, kTemp1}));
+  // NaN on both sides still counts as different.
+  m_par->CopyTxToRx();
+  m_par->Compare();
+  EXPECT_EQ(marked(ParSide::Rx), (std::vector<std::size_t>{kTemp1}));
+  // Values copied into the working set are unsaved changes.
+  EXPECT_FALSE(IsChangedValToSendSet(m_app->Data().vts));
+  m_par->CopyRxToTx();
+  EXPECT_TRUE(IsChangedValToSendSet(m_app->Data().vts));
+}
+
+
+#ifdef TAVOMARK_SIM_PATH
+
+// The device holds its own values in all three blocks; speed tells them apart.
+class ParLinkTest : public ParTest {
+ protected:
+  void Connect(const QStringList& faults = {}) {
+    ConfigSet config = MakeConfig(315, 'C');
+    ValToSendSet device = CreateValToSendSet(config);
+    SetItemValue(device.param.Item(kSpeed), 33.3f);
+    SetItemValue(device.param.Item(kTemp0), -120.0f);
+    SetItemValue(device.info.Item(kSpeed), 1.5f);
+    SetItemValue(device.calib.Item(kSpeed), 2.5f);
+    ASSERT_EQ(SaveValToSendSet(Path("device.vts"), device), 1);
+    QStringList args = {"--project", QString::fromStdString(m_dir.string()), "--values",
+                        QString::fromStdString(Path("device.vts").string())};
+    for (const QString& fault : faults) args << "--fault" << fault;
+    ASSERT_TRUE(m_device.Start(args));
+    const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
+    ASSERT_TRUE(port.has_value());
+    ShowPar({*port}, *port);
+    Control("TBcom")->click();
+    ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
+    Panel().MainHandler();
+  }
+  void ExpectOneMessage(const std::string& title, const std::string& text) {
+    ASSERT_EQ(m_services.Messages().size(), 1u);
+    EXPECT_EQ(m_services.Messages()[0].title, title);
+    EXPECT_EQ(m_services.Messages()[0].text, text);
+    m_services.Clear();
+  }
+  std::vector<std::string> SpeedsReceived() {
+    return {Cell(ParSide::Rx, 0, kSpeed), Cell(ParSide::Rx, 1, kSpeed), Cell(ParSide::Rx, 2, kSpeed)};
+  }
+
+  SimDevice m_device;
+};
+
+TEST_F(ParLinkTest, ReadingAPageShowsThatBlockOfTheDevice) {
+  Connect();
+  EXPECT_TRUE(Control("CBread")->isEnabled());
+  m_par->Tab(ParSide::Rx)->setCurrentIndex(1);
+  Control("CBread")->click();
+  ExpectOneMessage("Device Data Receive", "Done!");
+  // Block 3 is the information page; the others still show what they had.
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     12.5", "      1.5", "     12.5"}));
+  for (int page : {0, 2}) {
+    m_par->Tab(ParSide::Rx)->setCurrentIndex(page);
+    Control("CBread")->click();
+    ExpectOneMessage("Device Data Receive", "Done!");
+  }
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     33.3", "      1.5", "      2.5"}));
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kTemp0), "      -120");
+  EXPECT_TRUE(m_par->IsActive());
+}
+
+TEST_F(ParLinkTest, SendCurrentWritesTheParameterImageWithItsTrailer) {
+  Connect();
+  // The device description alone is not sent.
+  EXPECT_FALSE(Control("CBsend")->isEnabled());
+  SaveParamValues(Path("sendme.vts"), MakeConfig(315, 'C'), {{kSpeed, 12.3f}, {kTemp0, -2.0f}, {kTemp1, 300.0f}});
+  Load(Path("sendme.vts"));
+  Panel().MainHandler();
+  ASSERT_TRUE(Control("CBsend")->isEnabled());
+  Control("CBsend")->click();
+  ExpectOneMessage("Device Data Send", "Done!");
+
+  // speed 123, temp[0] -2, temp[1] 300, then the checksum word
+  // ~(7B+00+FE+FF+2C+01) = FD5A low byte first; the trailer: the name, the
+  // project code 315 = 013B low byte first, ~(8-bit sum of the image) = 03,
+  // the parameter letter.
+  std::vector<uint8_t> expected = {0x7B, 0x00, 0xFE, 0xFF, 0x2C, 0x01, 0x5A, 0xFD, 's', 'e', 'n', 'd', 'm', 'e'};
+  expected.resize(8 + 32, 0);
+  expected.insert(expected.end(), {0x3B, 0x01, 0x03, 'C'});
+  std::vector<uint8_t> memory(expected.size());
+  ASSERT_TRUE(m_app->Engine()->TlinkReceiveData(1, memory));
+  EXPECT_EQ(memory, expected);
+  // Nothing is read back: the receive side shows what it showed.
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     12.5");
+}
+
+TEST_F(ParLinkTest, FailedReadChangesNothingAndTheSecondPressWaits) {
+  // The first read reply comes late, the second one with a bad checksum.
+  Connect({"delay=200:8:1", "bad-checksum:8:2"});
+  int pressesDuringTheWait = 0;
+  QTimer::singleShot(30, [&] {
+    EXPECT_TRUE(m_par->Busy());
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    Control("CBread")->click();
+    ++pressesDuringTheWait;
+  });
+  Control("CBread")->click();
+  EXPECT_EQ(pressesDuringTheWait, 1);
+  ExpectOneMessage("Device Data Receive", "Done!");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  const std::vector<uint8_t> image = m_par->Devices().param.buffer;
+  Control("CBread")->click();
+  ExpectOneMessage("Device Data Receive", "Communication Error");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     33.3");
+  EXPECT_EQ(m_par->Devices().param.buffer, image);
+}
+
+TEST_F(ParLinkTest, ReadAllConvertsOnlyWhenAllThreeBlocksArrived) {
+  // Blocks 1, 3, 2 in one piece each: the third read request is the
+  // calibration block.
+  Connect({"bad-checksum:8:3"});
+  m_par->ReadAll();
+  ExpectOneMessage("Device All Data Receive", "Communication Error");
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     12.5", "     12.5", "     12.5"}));
+  m_par->ReadAll();
+  ExpectOneMessage("Device All Data Receive", "Done!");
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     33.3", "      1.5", "      2.5"}));
+}
+
+#endif
+
+}  // namespace
+}  // namespace tavomark::test
