@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -146,15 +147,17 @@ bool BuildMemory(const Options& opt, DeviceMemory& memory, std::string& error) {
     }
     std::copy(bytes.begin(), bytes.end(), memory.info.begin());
   }
-  for (const std::string& spec : opt.blockFiles) {
-    const auto eq = spec.find('=');
+  for (const std::string& entry : opt.blockFiles) {
+    const auto eq = entry.find('=');
     unsigned id = 0;
-    if (eq == std::string::npos || std::sscanf(spec.substr(0, eq).c_str(), "%u", &id) != 1 || id < kParamBlock ||
+    const char* end = entry.data() + (eq == std::string::npos ? entry.size() : eq);
+    const auto parsed = std::from_chars(entry.data(), end, id);
+    if (eq == std::string::npos || parsed.ec != std::errc{} || parsed.ptr != end || id < kParamBlock ||
         id > kErrorListBlock) {
-      error = "--block wants ID=FILE with ID 1 to 4, not \"" + spec + "\"";
+      error = "--block wants ID=FILE with ID 1 to 4, not \"" + entry + "\"";
       return false;
     }
-    if (!ReadWholeFile(spec.substr(eq + 1), memory.blocks[static_cast<uint16_t>(id)], error)) return false;
+    if (!ReadWholeFile(entry.substr(eq + 1), memory.blocks[static_cast<uint16_t>(id)], error)) return false;
     if (id == kParamBlock) {
       const std::string name = NameFromParamBlock(memory.blocks[kParamBlock]);
       if (!name.empty()) memory.dataName = name;
