@@ -3,15 +3,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "atomic_file.h"
 #include "bytes.h"
 #include "fixed_text.h"
-#include "model_test_util.h"
+#include "config_fixture.h"
 #include "pack.h"
 #include "struct_pack_file.h"
 
@@ -20,32 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir : public ::testing::Test {
+class TempDir : public test::ProjectDirTest {
  protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("tavomark_model_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-
-  fs::path Path(const std::string& name) const { return m_dir / name; }
-
-  static std::vector<uint8_t> Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
   static std::string Text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto bytes = Bytes(path);
+    return {bytes.begin(), bytes.end()};
   }
   static void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
   }
-
-  fs::path m_dir;
 };
 
 PackHeader SampleHeader() {
@@ -359,7 +340,7 @@ TEST_F(TempDir, FailedSaveKeepsThePreviousFile) {
   EXPECT_FALSE(ok);
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(Bytes(Path("keep.bin")), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1) << "temporary left behind";
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "temporary left behind";
 
   EXPECT_EQ(SaveStructPack(Path("no_such_dir/x.bin"), pack, true), 0);
 }

@@ -22,34 +22,23 @@ StructPack PackOf(RecordList records) {
 
 // ---- layout -----------------------------------------------------------------
 
+// Where the layout put a record: offset, byteSize, bitOffset, bitSize.
+std::vector<int> Placed(const Record& r) { return {r.offset, r.byteSize, r.bitOffset, r.bitSize}; }
+
 TEST(StructLayout, TwoBitFieldsFillingOneByteStayInTheirUnit) {
   auto pack = PackOf({Container(0, RecordKind::Struct, "s"), Leaf(1, "a", "U8", 1, false, 3),
                       Leaf(1, "b", "U8", 1, false, 5)});
   EXPECT_EQ(GetStructByteSize(pack), 1);
-  const Record& a = pack.records[1];
-  const Record& b = pack.records[2];
-  EXPECT_EQ(a.offset, 0);
-  EXPECT_EQ(a.bitOffset, 0);
-  EXPECT_EQ(a.byteSize, 1);
-  EXPECT_EQ(b.offset, 0);
-  EXPECT_EQ(b.bitOffset, 3);
-  EXPECT_EQ(b.byteSize, 1);
-  EXPECT_EQ(b.bitSize, 5);
+  EXPECT_EQ(Placed(pack.records[1]), (std::vector<int>{0, 1, 0, 3}));
+  EXPECT_EQ(Placed(pack.records[2]), (std::vector<int>{0, 1, 3, 5}));
 }
 
 TEST(StructLayout, BitFieldsBeyondTheirUnitBecomeFieldsOfTheWholeStorage) {
-  auto pack = PackOf({Container(0, RecordKind::Struct, "s"), Leaf(1, "a", "U8", 1, false, 4),
-                      Leaf(1, "b", "U8", 1, false, 4), Leaf(1, "c", "U8", 1, false, 4),
-                      Leaf(1, "d", "U8", 1, false, 4)});
+  RecordList list{Container(0, RecordKind::Struct, "s")};
+  for (const char* name : {"a", "b", "c", "d"}) list.push_back(Leaf(1, name, "U8", 1, false, 4));
+  auto pack = PackOf(list);
   EXPECT_EQ(GetStructByteSize(pack), 2);
-  const uint16_t expectedBitOffsets[] = {0, 4, 8, 12};
-  for (int i = 0; i < 4; ++i) {
-    const Record& r = pack.records[static_cast<std::size_t>(i) + 1];
-    EXPECT_EQ(r.offset, 0) << i;
-    EXPECT_EQ(r.byteSize, 2) << i;
-    EXPECT_EQ(r.bitOffset, expectedBitOffsets[i]) << i;
-    EXPECT_EQ(r.bitSize, 4) << i;
-  }
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Placed(pack.records[i + 1u]), (std::vector<int>{0, 2, 4 * i, 4})) << i;
 }
 
 TEST(StructLayout, FortyEightOneBitFieldsDoNotOverlap) {
@@ -57,36 +46,19 @@ TEST(StructLayout, FortyEightOneBitFieldsDoNotOverlap) {
   for (int k = 0; k < 48; ++k) list.push_back(Leaf(1, "f" + std::to_string(k), "U16", 2, false, 1));
   auto pack = PackOf(list);
   EXPECT_EQ(GetStructByteSize(pack), 6);
-  for (int k = 0; k < 48; ++k) {
-    const Record& r = pack.records[static_cast<std::size_t>(k) + 1];
-    EXPECT_EQ(r.offset, 0) << k;
-    EXPECT_EQ(r.byteSize, 6) << k;
-    EXPECT_EQ(r.bitOffset, k) << k;
-  }
+  for (int k = 0; k < 48; ++k) EXPECT_EQ(Placed(pack.records[k + 1u]), (std::vector<int>{0, 6, k, 1})) << k;
 }
 
 TEST(StructLayout, UnionMembersShareItsOffsetAndNestedBytesBecomeBitFields) {
   auto pack = PackOf({Container(0, RecordKind::Struct, "root"), U8(1, "head"),
                       Container(1, RecordKind::Union, "u"), U16(2, "word"), Container(2, RecordKind::Struct, "b"),
                       U8(3, "lo"), U8(3, "hi"), U8(1, "tail")});
-  const Record& u = pack.records[2];
-  EXPECT_EQ(u.offset, 1);
-  EXPECT_EQ(u.byteSize, 2);
-  EXPECT_EQ(pack.records[3].offset, 1);  // word
-  const Record& b = pack.records[4];
-  EXPECT_EQ(b.offset, 1);
-  EXPECT_EQ(b.byteSize, 2);
-  const Record& lo = pack.records[5];
-  const Record& hi = pack.records[6];
-  EXPECT_EQ(lo.offset, 1);
-  EXPECT_EQ(lo.byteSize, 2);
-  EXPECT_EQ(lo.bitSize, 8);
-  EXPECT_EQ(lo.bitOffset, 0);
-  EXPECT_EQ(hi.offset, 1);
-  EXPECT_EQ(hi.byteSize, 2);
-  EXPECT_EQ(hi.bitSize, 8);
-  EXPECT_EQ(hi.bitOffset, 8);
-  EXPECT_EQ(pack.records[7].offset, 3);  // tail follows the 2-byte union
+  EXPECT_EQ(Placed(pack.records[2]), (std::vector<int>{1, 2, 0, 16}));  // u: its bit width is its widest leaf
+  EXPECT_EQ(Placed(pack.records[3]), (std::vector<int>{1, 2, 0, 0}));   // word
+  EXPECT_EQ(Placed(pack.records[4]), (std::vector<int>{1, 2, 0, 16}));  // b inherits the width
+  EXPECT_EQ(Placed(pack.records[5]), (std::vector<int>{1, 2, 0, 8}));   // lo
+  EXPECT_EQ(Placed(pack.records[6]), (std::vector<int>{1, 2, 8, 8}));   // hi
+  EXPECT_EQ(pack.records[7].offset, 3);                                 // tail follows the union
   EXPECT_EQ(GetStructByteSize(pack), 4);
 }
 
@@ -95,23 +67,17 @@ TEST(StructLayout, ArraysAndNestedStructsGetAbsoluteOffsetsFathersAndCounts) {
                       Container(1, RecordKind::Struct, "v", 3), U16(2, "v[0]"), U16(2, "v[1]"), U16(2, "v[2]"),
                       Container(1, RecordKind::Struct, "inner"), Leaf(2, "temp", "S16", 2, true, 0, 1),
                       Leaf(2, "big", "U32", 4)});
-  const Record& v = pack.records[2];
-  EXPECT_EQ(v.offset, 1);
-  EXPECT_EQ(v.byteSize, 6);
-  EXPECT_EQ(v.numChildren, 3);
-  EXPECT_EQ(v.fatherIndex, 1);
-  EXPECT_EQ(pack.records[3].offset, 1);
-  EXPECT_EQ(pack.records[4].offset, 3);
-  EXPECT_EQ(pack.records[5].offset, 5);
-  EXPECT_EQ(pack.records[5].fatherIndex, 3);
-  const Record& inner = pack.records[6];
-  EXPECT_EQ(inner.offset, 7);
-  EXPECT_EQ(inner.byteSize, 6);
-  EXPECT_EQ(pack.records[7].offset, 7);
-  EXPECT_EQ(pack.records[8].offset, 9);
-  EXPECT_EQ(pack.records[8].fatherIndex, 7);
-  EXPECT_EQ(pack.records[0].numChildren, 3);
-  EXPECT_EQ(GetStructByteSize(pack), 13);
+  std::vector<int> offsets, sizes, fathers, children;
+  for (const Record& r : pack.records) {
+    offsets.push_back(r.offset);
+    sizes.push_back(r.byteSize);
+    fathers.push_back(r.fatherIndex);
+    children.push_back(r.numChildren);
+  }
+  EXPECT_EQ(offsets, (std::vector<int>{0, 0, 1, 1, 3, 5, 7, 7, 9}));
+  EXPECT_EQ(sizes, (std::vector<int>{13, 1, 6, 2, 2, 2, 6, 2, 4}));
+  EXPECT_EQ(fathers, (std::vector<int>{0, 1, 1, 3, 3, 3, 1, 7, 7}));
+  EXPECT_EQ(children, (std::vector<int>{3, 0, 3, 0, 0, 0, 2, 0, 0}));
   // Natural ranges are filled in by the layout.
   EXPECT_DOUBLE_EQ(pack.records[7].maxValue, 3276.7);
   EXPECT_DOUBLE_EQ(pack.records[7].minValue, -3276.8);
