@@ -31,7 +31,7 @@ inline Outcome Eval(const std::string& text, bool degrees = false) {
   return out;
 }
 
-// The type, the value (NaN matches any NaN) and the last error ("" for none).
+// The type, the exact value (NaN matches any NaN) and the last error ("" for none).
 struct Expect {
   const char* text;
   int32_t type;
@@ -50,8 +50,11 @@ inline void ExpectOutcome(const Expect& e) {
   } else if (std::isnan(e.value)) {
     EXPECT_TRUE(std::isnan(out.value.d)) << e.text;
   } else {
-    EXPECT_DOUBLE_EQ(out.value.d, e.value) << e.text;
+    EXPECT_EQ(out.value.d, e.value) << e.text;
   }
 }
+
+// One row of any evaluation table; the tables instantiate this suite.
+class Evaluates : public ::testing::TestWithParam<Expect> {};
 
 }  // namespace tavomark::expr::test

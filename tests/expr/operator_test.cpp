@@ -15,6 +15,7 @@
 namespace tavomark::expr {
 namespace {
 
+using test::Evaluates;
 using test::Expect;
 
 constexpr double kNaN = NAN;
@@ -23,83 +24,83 @@ constexpr double kPi = std::numbers::pi;
 constexpr int32_t kI = kTypeInt;
 constexpr int32_t kF = kTypeFloat;
 
-class Operator : public ::testing::TestWithParam<Expect> {};
-
-TEST_P(Operator, ComputesTypeValueAndErrors) { test::ExpectOutcome(GetParam()); }
+TEST_P(Evaluates, TypeValueAndError) { test::ExpectOutcome(GetParam()); }
 
 // A failing operator leaves its result slot as it was: at the top level that
 // slot already holds the left operand.
-INSTANTIATE_TEST_SUITE_P(
-    Arithmetic, Operator,
-    ::testing::Values(
-        Expect{"7/2", kF, 3.5}, Expect{"6/3", kI, 2}, Expect{"-7/2", kF, -3.5},
-        Expect{"7.0/2", kF, 3.5}, Expect{"1/0", kI, 1, "division by zero"},
-        Expect{"1/0.0", kF, kInf, "division by zero"},
-        Expect{"-1.0/0", kF, -kInf, "division by zero"},
-        Expect{"0.0/0.0", kF, kNaN, "division by zero"},
-        Expect{"7//2", kI, 3}, Expect{"-7//2", kI, -3},
-        Expect{"7.5//2", kI, 3, "integer division operator '//' requires integer operands"},
-        Expect{"7//0.5", kI, 7, "division by zero"}, Expect{"-7%3", kI, -1},
-        Expect{"7%0", kI, 7, "mod by zero"},
-        Expect{"7.0%2", kF, 7.0, "modulo operator '%' requires integer operands"},
-        // the one quotient that does not fit wraps, as -INT_MIN does; nothing traps
-        Expect{"INT_MIN / -1", kI, INT_MIN}, Expect{"INT_MIN // -1", kI, INT_MIN},
-        Expect{"INT_MIN % -1", kI, 0}, Expect{"fmod(INT_MIN, -1)", kI, 0},
-        Expect{"-INT_MIN", kI, INT_MIN}, Expect{"2147483647+1", kI, INT_MIN},
-        Expect{"65536*65536", kI, 0}, Expect{"2147483647+1.0", kF, 2147483648.0},
-        Expect{"0.5*3 - 0.25", kF, 1.25}));
+const Expect kArithmetic[] = {
+    {"7/2", kF, 3.5}, {"6/3", kI, 2}, {"-7/2", kF, -3.5}, {"7.0/2", kF, 3.5},
+    {"1/0", kI, 1, "division by zero"}, {"1/0.0", kF, kInf, "division by zero"},
+    {"-1.0/0", kF, -kInf, "division by zero"}, {"0.0/0.0", kF, kNaN, "division by zero"},
+    {"7//2", kI, 3}, {"-7//2", kI, -3},
+    {"7.5//2", kI, 3, "integer division operator '//' requires integer operands"},
+    {"7//0.5", kI, 7, "division by zero"}, {"-7%3", kI, -1}, {"7%0", kI, 7, "mod by zero"},
+    {"7.0%2", kF, 7.0, "modulo operator '%' requires integer operands"},
+    // the one quotient that does not fit wraps, as -INT_MIN does; nothing traps
+    {"INT_MIN / -1", kI, INT_MIN}, {"INT_MIN // -1", kI, INT_MIN}, {"INT_MIN % -1", kI, 0},
+    {"fmod(INT_MIN, -1)", kI, 0}, {"-INT_MIN", kI, INT_MIN}, {"2147483647+1", kI, INT_MIN},
+    {"65536*65536", kI, 0}, {"2147483647+1.0", kF, 2147483648.0}, {"0.5*3 - 0.25", kF, 1.25}};
+INSTANTIATE_TEST_SUITE_P(Arithmetic, Evaluates, ::testing::ValuesIn(kArithmetic));
 
-INSTANTIATE_TEST_SUITE_P(
-    BitsLogicAndComparison, Operator,
-    ::testing::Values(
-        Expect{"1 << 33", kI, 2}, Expect{"1 << -1", kI, INT_MIN}, Expect{"-8 >> 1", kI, -4},
-        Expect{"1.0 & 1", kF, 1.0, "bitwise AND operator '&' requires integer operands"},
-        Expect{"1 | 2.0", kI, 1, "bitwise OR operator '|' requires integer operands"},
-        Expect{"3 ^ 1.5", kI, 3, "bitwise XOR operator '^' requires integer operands"},
-        Expect{"~1.5", kI, 0, "bitwise NOT operator '~' requires an integer operand"},
-        Expect{"2.0 << 1", kF, 2.0, "bit shift operator '<<' requires integer operands"},
-        Expect{"4 >> 1.0", kI, 4, "bit shift operator '>>' requires integer operands"},
-        Expect{"sqrt(-1) == sqrt(-1)", kI, 0}, Expect{"sqrt(-1) != sqrt(-1)", kI, 1},
-        Expect{"sqrt(-1) < 1", kI, 0}, Expect{"sqrt(-1) >= 1", kI, 0},
-        Expect{"0.0 ? 1 : 2", kI, 2}, Expect{"sqrt(-1) ? 1 : 2", kI, 1},
-        Expect{"!0.0", kI, 1}, Expect{"!sqrt(-1)", kI, 0}, Expect{"2 && 0.5", kI, 1},
-        Expect{"0 || 0.0", kI, 0}));
+const Expect kBitsLogicAndComparison[] = {
+    {"1 << 33", kI, 2}, {"1 << -1", kI, INT_MIN}, {"-8 >> 1", kI, -4},
+    {"1.0 & 1", kF, 1.0, "bitwise AND operator '&' requires integer operands"},
+    {"1 | 2.0", kI, 1, "bitwise OR operator '|' requires integer operands"},
+    {"3 ^ 1.5", kI, 3, "bitwise XOR operator '^' requires integer operands"},
+    {"~1.5", kI, 0, "bitwise NOT operator '~' requires an integer operand"},
+    {"2.0 << 1", kF, 2.0, "bit shift operator '<<' requires integer operands"},
+    {"4 >> 1.0", kI, 4, "bit shift operator '>>' requires integer operands"},
+    {"sqrt(-1) == sqrt(-1)", kI, 0}, {"sqrt(-1) != sqrt(-1)", kI, 1}, {"sqrt(-1) < 1", kI, 0},
+    {"sqrt(-1) >= 1", kI, 0}, {"0.0 ? 1 : 2", kI, 2}, {"sqrt(-1) ? 1 : 2", kI, 1},
+    {"!0.0", kI, 1}, {"!sqrt(-1)", kI, 0}, {"2 && 0.5", kI, 1}, {"0 || 0.0", kI, 0},
+    {"2 > 1.5", kI, 1}, {"1 == 1.0", kI, 1}};
+INSTANTIATE_TEST_SUITE_P(BitsLogicAndComparison, Evaluates,
+                         ::testing::ValuesIn(kBitsLogicAndComparison));
 
-INSTANTIATE_TEST_SUITE_P(
-    Functions, Operator,
-    ::testing::Values(
-        Expect{"pow(2,10)", kI, 1024}, Expect{"pow(2,-1)", kF, 0.5}, Expect{"pow(2.0,3)", kF, 8.0},
-        Expect{"pow(0,0)", kI, 1}, Expect{"pow(2,31)", kI, INT_MIN},
-        Expect{"pow(3,40)", kI, 689956897}, Expect{"exp2(3)", kI, 8}, Expect{"exp2(-1)", kF, 0.5},
-        Expect{"floor(-1.5)", kI, -2}, Expect{"ceil(1.2)", kI, 2}, Expect{"floor(7)", kI, 7},
-        Expect{"floor(1e20)", kI, INT_MAX}, Expect{"ceil(-1e20)", kI, INT_MIN},
-        Expect{"round(2.5)", kI, 3}, Expect{"round(-2.5)", kI, -3},
-        Expect{"round(0.5 - DBL_EPSILON / 4)", kI, 0}, Expect{"round(sqrt(-1))", kI, 0},
-        Expect{"trunc(7)", kI, 7}, Expect{"trunc(-7.9)", kF, -7.0}, Expect{"abs(-3)", kI, 3},
-        Expect{"abs(-2.5)", kF, 2.5}, Expect{"abs(INT_MIN)", kI, INT_MIN},
-        Expect{"max(3,5)", kI, 5}, Expect{"min(3,5)", kI, 3}, Expect{"max(3,5.5)", kF, 5.5},
-        Expect{"min(2.5,1)", kF, 1.0}, Expect{"fmod(-7,3)", kI, -1},
-        Expect{"fmod(7.5,2)", kF, 1.5}, Expect{"fmod(7,0)", kI, 0, "mod by zero"},
-        Expect{"sqrt(-1)", kF, kNaN}, Expect{"2 > 1.5", kI, 1}, Expect{"1 == 1.0", kI, 1},
-        Expect{"log2(8)", kF, 3.0}, Expect{"hypot(3,4)", kF, 5.0},
-        // names and argument counts; the result slot is left as it was
-        Expect{"pow(1)", kI, 0, "function 'pow' requires more than 1 argument"},
-        Expect{"pow()", kI, 0, "function 'pow' does not take 0 arguments"},
-        Expect{"sqrt(1,2)", kI, 0, "function 'sqrt' does not take 2 arguments"},
-        Expect{"rand(1)", kI, 0, "function 'rand' does not take 1 arguments"},
-        Expect{"foo", kI, 0, "unknown identifier 'foo'"},
-        Expect{"foo(1)", kI, 0, "unknown function identifier 'foo'"},
-        Expect{"pi", kI, 0, "unknown identifier 'pi'"}));
+const Expect kFunctions[] = {
+    {"pow(2,10)", kI, 1024}, {"pow(2,-1)", kF, 0.5}, {"pow(2.0,3)", kF, 8.0}, {"pow(0,0)", kI, 1},
+    {"pow(2,31)", kI, INT_MIN}, {"pow(3,40)", kI, 689956897}, {"exp2(3)", kI, 8},
+    {"exp2(-1)", kF, 0.5}, {"floor(-1.5)", kI, -2}, {"ceil(1.2)", kI, 2}, {"floor(7)", kI, 7},
+    {"floor(1e20)", kI, INT_MAX}, {"ceil(-1e20)", kI, INT_MIN}, {"round(2.5)", kI, 3},
+    {"round(-2.5)", kI, -3}, {"round(0.5 - DBL_EPSILON / 4)", kI, 0}, {"round(sqrt(-1))", kI, 0},
+    {"trunc(7)", kI, 7}, {"trunc(-7.9)", kF, -7.0}, {"abs(-3)", kI, 3}, {"abs(-2.5)", kF, 2.5},
+    {"abs(INT_MIN)", kI, INT_MIN}, {"max(3,5)", kI, 5}, {"min(3,5)", kI, 3},
+    {"max(3,5.5)", kF, 5.5}, {"min(2.5,1)", kF, 1.0}, {"fmod(-7,3)", kI, -1},
+    {"fmod(7.5,2)", kF, 1.5}, {"fmod(7,0)", kI, 0, "mod by zero"}, {"sqrt(-1)", kF, kNaN},
+    {"log2(8)", kF, 3.0}, {"hypot(3,4)", kF, 5.0},
+    // names and argument counts; the result slot is left as it was
+    {"pow(1)", kI, 0, "function 'pow' requires more than 1 argument"},
+    {"pow()", kI, 0, "function 'pow' does not take 0 arguments"},
+    {"sqrt(1,2)", kI, 0, "function 'sqrt' does not take 2 arguments"},
+    {"rand(1)", kI, 0, "function 'rand' does not take 1 arguments"},
+    {"foo", kI, 0, "unknown identifier 'foo'"},
+    {"foo(1)", kI, 0, "unknown function identifier 'foo'"},
+    {"pi", kI, 0, "unknown identifier 'pi'"}};
+INSTANTIATE_TEST_SUITE_P(Functions, Evaluates, ::testing::ValuesIn(kFunctions));
+
+// All thirty-one, each exactly the nearest double, not merely close.
+const Expect kConstants[] = {
+    {"PI", kF, kPi}, {"E", kF, std::numbers::e}, {"PHI", kF, std::numbers::phi},
+    {"RAND_MAX", kI, 32767}, {"CHAR_MAX", kI, 127}, {"CHAR_MIN", kI, -128},
+    {"DBL_DIG", kI, DBL_DIG}, {"DBL_EPSILON", kF, DBL_EPSILON}, {"DBL_MAX", kF, DBL_MAX},
+    {"DBL_MANT_DIG", kI, DBL_MANT_DIG}, {"DBL_MAX_EXP", kI, DBL_MAX_EXP}, {"DBL_MIN", kF, DBL_MIN},
+    {"DBL_MIN_EXP", kI, DBL_MIN_EXP}, {"FLT_DIG", kI, FLT_DIG}, {"FLT_EPSILON", kF, FLT_EPSILON},
+    {"FLT_MANT_DIG", kI, FLT_MANT_DIG}, {"FLT_MAX", kF, FLT_MAX}, {"FLT_MIN", kF, FLT_MIN},
+    {"FLT_MAX_EXP", kI, FLT_MAX_EXP}, {"FLT_MIN_EXP", kI, FLT_MIN_EXP},
+    {"INT_MAX", kI, INT_MAX}, {"INT_MIN", kI, INT_MIN}, {"LONG_MAX", kI, INT_MAX},
+    {"LONG_MIN", kI, INT_MIN}, {"SCHAR_MAX", kI, SCHAR_MAX}, {"SCHAR_MIN", kI, SCHAR_MIN},
+    {"SHRT_MAX", kI, SHRT_MAX}, {"SHRT_MIN", kI, SHRT_MIN}, {"UCHAR_MAX", kI, UCHAR_MAX},
+    {"USHRT_MAX", kI, USHRT_MAX}, {"FLT_RADIX", kI, FLT_RADIX}};
+INSTANTIATE_TEST_SUITE_P(Constants, Evaluates, ::testing::ValuesIn(kConstants));
 
 TEST(Functions, AllThirtyNineNamesTakeTheirArgumentCount) {
   const std::pair<const char*, int> functions[] = {
-      {"pow", 2},   {"sqrt", 1},   {"cbrt", 1},  {"abs", 1},    {"floor", 1},     {"ceil", 1},
-      {"trunc", 1}, {"round", 1},  {"sin", 1},   {"cos", 1},    {"tan", 1},       {"asin", 1},
-      {"acos", 1},  {"atan", 1},   {"atan2", 2}, {"exp", 1},    {"exp2", 1},      {"log", 1},
-      {"log10", 1}, {"log2", 1},   {"rand", 0},  {"hypot", 2},  {"expm1", 1},     {"log1p", 1},
-      {"sinh", 1},  {"cosh", 1},   {"tanh", 1},  {"asinh", 1},  {"acosh", 1},     {"atanh", 1},
-      {"erf", 1},   {"erfc", 1},   {"lgamma", 1}, {"tgamma", 1}, {"fmod", 2},     {"remainder", 2},
-      {"nextafter", 2}, {"max", 2}, {"min", 2}};
+      {"pow", 2}, {"sqrt", 1}, {"cbrt", 1}, {"abs", 1}, {"floor", 1}, {"ceil", 1}, {"trunc", 1},
+      {"round", 1}, {"sin", 1}, {"cos", 1}, {"tan", 1}, {"asin", 1}, {"acos", 1}, {"atan", 1},
+      {"atan2", 2}, {"exp", 1}, {"exp2", 1}, {"log", 1}, {"log10", 1}, {"log2", 1}, {"rand", 0},
+      {"hypot", 2}, {"expm1", 1}, {"log1p", 1}, {"sinh", 1}, {"cosh", 1}, {"tanh", 1},
+      {"asinh", 1}, {"acosh", 1}, {"atanh", 1}, {"erf", 1}, {"erfc", 1}, {"lgamma", 1},
+      {"tgamma", 1}, {"fmod", 2}, {"remainder", 2}, {"nextafter", 2}, {"max", 2}, {"min", 2}};
   for (const auto& [name, count] : functions) {
     std::string args = count == 0 ? "" : "1";
     for (int i = 1; i < count; ++i) args += ", 1";
@@ -122,28 +123,6 @@ TEST(Functions, RandGivesFifteenBitIntegers) {
   for (int i = 0; i < 1000; ++i) {
     const Value v = test::Eval("rand()").value;
     ASSERT_TRUE(v.type == kTypeInt && v.i >= 0 && v.i <= 32767) << v.i;
-  }
-}
-
-TEST(Constants, AllThirtyOneHaveTheirTypeAndValue) {
-  const Expect constants[] = {
-      {"PI", kF, kPi}, {"E", kF, std::numbers::e}, {"PHI", kF, std::numbers::phi},
-      {"RAND_MAX", kI, 32767}, {"CHAR_MAX", kI, 127}, {"CHAR_MIN", kI, -128},
-      {"DBL_DIG", kI, DBL_DIG}, {"DBL_EPSILON", kF, DBL_EPSILON},
-      {"DBL_MANT_DIG", kI, DBL_MANT_DIG}, {"DBL_MAX", kF, DBL_MAX},
-      {"DBL_MAX_EXP", kI, DBL_MAX_EXP}, {"DBL_MIN", kF, DBL_MIN}, {"DBL_MIN_EXP", kI, DBL_MIN_EXP},
-      {"FLT_DIG", kI, FLT_DIG}, {"FLT_EPSILON", kF, FLT_EPSILON},
-      {"FLT_MANT_DIG", kI, FLT_MANT_DIG}, {"FLT_MAX", kF, FLT_MAX},
-      {"FLT_MAX_EXP", kI, FLT_MAX_EXP}, {"FLT_MIN", kF, FLT_MIN}, {"FLT_MIN_EXP", kI, FLT_MIN_EXP},
-      {"FLT_RADIX", kI, FLT_RADIX}, {"INT_MAX", kI, INT_MAX}, {"INT_MIN", kI, INT_MIN},
-      {"LONG_MAX", kI, INT_MAX}, {"LONG_MIN", kI, INT_MIN}, {"SCHAR_MAX", kI, SCHAR_MAX},
-      {"SCHAR_MIN", kI, SCHAR_MIN}, {"SHRT_MAX", kI, SHRT_MAX}, {"SHRT_MIN", kI, SHRT_MIN},
-      {"UCHAR_MAX", kI, UCHAR_MAX}, {"USHRT_MAX", kI, USHRT_MAX}};
-  for (const Expect& c : constants) {
-    const test::Outcome out = test::Eval(c.text);
-    ASSERT_EQ(out.value.type, c.type) << c.text;
-    // Exactly the nearest double, not merely close.
-    EXPECT_EQ(value_get_float(out.value), c.value) << c.text;
   }
 }
 
