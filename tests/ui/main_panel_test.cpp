@@ -1,3 +1,6 @@
+// The main panel: start-up, the main timer, panel switching, quitting, load
+// and store; then connecting to tavomark-sim over a pseudo-terminal.
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -5,7 +8,6 @@
 #include <QProgressBar>
 #include <QStackedWidget>
 
-#include "main_panel.h"
 #include "ui_test_util.h"
 
 namespace tavomark::test {
@@ -16,51 +18,41 @@ using ui::kHelpPanel;
 using ui::kLivePanel;
 using ui::kParPanel;
 
-constexpr const char* kTitleWithoutFile = "TQ0315C_USER Rev.AB - ";
-
 // --- revision check, port labels and the --port option -------------------
 
-struct RevisionCase {
-  uint16_t code;
-  char letter;
-  bool pass;
-  const char* text;
-};
-
-class CheckRevisionTest : public ::testing::TestWithParam<RevisionCase> {};
-
-TEST_P(CheckRevisionTest, ComparesProjectCodeAndLetter) {
-  const RevisionCase& c = GetParam();
+TEST(CheckRevision, ComparesProjectCodeAndLetter) {
   PackHeader monitor;
   monitor.codeProj = 315;
   monitor.compVerFw = 'C';
-  link::InfoData info;
-  info.firmwareCode = c.code;
-  info.compVerFw = c.letter;
-  info.fwDevRevision = 'B';
-  info.fwNumRevision = '2';
+  struct Case {
+    uint16_t code;
+    char letter;
+    bool pass;
+    const char* text;
+  };
+  for (const Case& c : {Case{315, 'C', true, "FW 0315 par. C rev. B2"}, Case{316, 'C', false, "FW 0316 par. C rev. B2"},
+                        Case{315, 'D', false, "FW 0315 par. D rev. B2"},
+                        // a zero byte would cut the message short
+                        Case{315, '\0', false, "FW 0315 par. ? rev. B2"}}) {
+    link::InfoData info;
+    info.firmwareCode = c.code;
+    info.compVerFw = c.letter;
+    info.fwDevRevision = 'B';
+    info.fwNumRevision = '2';
+    std::string text;
+    EXPECT_EQ(ui::CheckRevision(text, info, monitor), c.pass) << c.text;
+    EXPECT_EQ(text, c.text);
+  }
   std::string text;
-  EXPECT_EQ(ui::CheckRevision(text, info, monitor), c.pass);
-  EXPECT_EQ(text, c.text);
   EXPECT_FALSE(ui::CheckRevision(text, std::nullopt, monitor));
   EXPECT_EQ(text, "Invalid Info Data");
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, CheckRevisionTest,
-                         ::testing::Values(RevisionCase{315, 'C', true, "FW 0315 par. C rev. B2"},
-                                           RevisionCase{316, 'C', false, "FW 0316 par. C rev. B2"},
-                                           RevisionCase{315, 'D', false, "FW 0315 par. D rev. B2"},
-                                           // a zero byte would cut the message short
-                                           RevisionCase{315, '\0', false, "FW 0315 par. ? rev. B2"}));
-
 TEST(PortNames, RingLabelsAndCommandLineNames) {
   const std::vector<link::NumberedPort> table = {{1, "/dev/ttyS0"}, {3, "COM3"}, {5, "/dev/pts/4"}};
-  EXPECT_EQ(ui::PortRingLabel(-2, table), "T_CAN");
-  EXPECT_EQ(ui::PortRingLabel(-1, table), "T_SER");
-  EXPECT_EQ(ui::PortRingLabel(-3, table), "");
-  EXPECT_EQ(ui::PortRingLabel(1, table), "COM1 (ttyS0)");
-  EXPECT_EQ(ui::PortRingLabel(3, table), "COM3");
-  EXPECT_EQ(ui::PortRingLabel(5, table), "COM5 (pts/4)");
+  const std::vector<std::pair<int32_t, const char*>> labels = {
+      {-2, "T_CAN"}, {-1, "T_SER"}, {-3, ""}, {1, "COM1 (ttyS0)"}, {3, "COM3"}, {5, "COM5 (pts/4)"}};
+  for (const auto& [port, label] : labels) EXPECT_EQ(ui::PortRingLabel(port, table), label) << port;
   EXPECT_EQ(ui::ResolvePortOption("-1"), -1);
   EXPECT_EQ(ui::ResolvePortOption("com12"), 12);
   EXPECT_EQ(ui::ResolvePortOption("T_CAN"), -2);
@@ -83,41 +75,35 @@ TEST_F(AppTest, MissingSettingsFileStartsWithPortZeroAndWritesANewOne) {
   EXPECT_TRUE(m_services.shown.empty());
 }
 
-TEST_F(AppTest, LastValueFileOfAnotherLetterIsForgotten) {
-  SaveConfig(MakeConfig(315, 'D'));
-  SaveValues(Path("other.vts"), 315, 'D');
+// The last value file is restored only when it belongs to the configuration
+// (letter 'C'); one of another letter is forgotten.
+class LastValueFileTest : public AppTest, public ::testing::WithParamInterface<char> {};
+
+TEST_P(LastValueFileTest, RestoredOnlyWhenCompatible) {
+  const bool compatible = GetParam() == 'C';
+  SaveConfig(MakeConfig(315, GetParam()));
+  SaveValues(Path("run7.vts"), MakeConfig(315, GetParam()));
   SettingsBlock settings;
-  SetText(settings.lastValueFile, Path("other.vts").string());
+  SetText(settings.lastValueFile, Path("run7.vts").string());
   settings.portIndex = 4;
   ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
 
   ASSERT_EQ(StartApp({4}), 0);
-  EXPECT_EQ(Title(), kTitleWithoutFile);
+  EXPECT_EQ(Title(), std::string(kTitleWithoutFile) + (compatible ? "run7" : ""));
   EXPECT_EQ(m_app->Data().vts.param.header.compVerFw, 'C');
   const SettingsBlock saved = SavedSettings();
-  EXPECT_STREQ(saved.lastValueFile, "");
+  EXPECT_EQ(saved.lastValueFile, compatible ? Path("run7.vts").string() : "");
   EXPECT_EQ(saved.portIndex, 4);
-}
-
-TEST_F(AppTest, CompatibleLastValueFileIsRestoredAndNamedInTheTitle) {
-  SaveValues(Path("run7.vts"), 315, 'C');
-  SettingsBlock settings;
-  SetText(settings.lastValueFile, Path("run7.vts").string());
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
-
-  ASSERT_EQ(StartApp(), 0);
-  EXPECT_EQ(Title(), std::string(kTitleWithoutFile) + "run7");
-  EXPECT_EQ(SavedSettings().lastValueFile, Path("run7.vts").string());
   Panel().MainHandler();
-  EXPECT_EQ(Control<QLineEdit>("TMparName")->text(), "run7");
+  EXPECT_EQ(Control<QLineEdit>("TMparName")->text(), compatible ? "run7" : "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Letters, LastValueFileTest, ::testing::Values('C', 'D'));
 
 TEST_F(AppTest, MissingDeviceDescriptionEndsWithInitializeError) {
   std::filesystem::remove(Path("tavomark.dat"));
   EXPECT_EQ(StartApp(), -1);
-  ASSERT_EQ(m_services.Messages().size(), 1u);
-  EXPECT_EQ(m_services.Messages()[0].title, "Initialize Error");
-  EXPECT_EQ(m_services.Messages()[0].text, "\nMissing system files Error. Install program again!\n");
+  ExpectOneMessage("Initialize Error", "\nMissing system files Error. Install program again!\n");
   EXPECT_FALSE(std::filesystem::exists(Path("tavomark.ini")));
 }
 
@@ -141,14 +127,11 @@ TEST_F(AppTest, SavedPortMissingFromTheRingSelectsTheFirstAndSavesIt) {
   EXPECT_EQ(ring->currentData().toInt(), 2);
 }
 
-// --- the main timer -------------------------------------------------------
+// --- the main timer, panel switching and quitting -------------------------
 
 // A child panel that counts the protocol calls made on it.
 struct Calls {
-  int enable = 0;
-  int disable = 0;
-  int handler = 0;
-  int terminate = 0;
+  int enable = 0, disable = 0, handler = 0, terminate = 0;
   std::function<void()> onHandler;
 };
 
@@ -165,10 +148,7 @@ class CountingPanel final : public ui::ChildPanel {
     ++m_calls.handler;
     if (m_calls.onHandler) m_calls.onHandler();
   }
-  bool Terminate() override {
-    ++m_calls.terminate;
-    return true;
-  }
+  bool Terminate() override { return ++m_calls.terminate > 0; }
 
  private:
   QWidget m_widget;
@@ -177,19 +157,19 @@ class CountingPanel final : public ui::ChildPanel {
 
 class CountingAppTest : public AppTest {
  protected:
-  int StartCounting() {
+  void SetUp() override {
+    AppTest::SetUp();
     std::array<ui::ChildPanelFactory, ui::kChildPanels> panels;
-    for (int i = 0; i < ui::kChildPanels; ++i)
-      panels[static_cast<std::size_t>(i)] = [this, i](QWidget* parent, ui::PanelContext&) {
-        return std::make_unique<CountingPanel>(parent, m_calls[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < panels.size(); ++i)
+      panels[i] = [this, i](QWidget* parent, ui::PanelContext&) {
+        return std::make_unique<CountingPanel>(parent, m_calls[i]);
       };
-    return StartApp({}, std::nullopt, panels);
+    ASSERT_EQ(StartApp({}, std::nullopt, panels), 0);
   }
   std::array<Calls, ui::kChildPanels> m_calls;
 };
 
 TEST_F(CountingAppTest, TickRunsEveryHandlerOnceAndNeverInsideAnotherTick) {
-  ASSERT_EQ(StartCounting(), 0);
   // The live panel's handler waits for the engine in the real program; any
   // tick raised meanwhile must not run.
   m_calls[kLivePanel].onHandler = [this] { Panel().MainHandler(); };
@@ -203,7 +183,6 @@ TEST_F(CountingAppTest, TickRunsEveryHandlerOnceAndNeverInsideAnotherTick) {
 }
 
 TEST_F(CountingAppTest, ChangePanelSwitchesOnceAndIgnoresTheActiveButton) {
-  ASSERT_EQ(StartCounting(), 0);
   EXPECT_EQ(m_calls[kHelpPanel].enable, 1);
   Control("CBparam")->click();
   EXPECT_EQ(Panel().ActivePanel(), kParPanel);
@@ -213,18 +192,13 @@ TEST_F(CountingAppTest, ChangePanelSwitchesOnceAndIgnoresTheActiveButton) {
   Control("CBparam")->click();
   EXPECT_EQ(m_calls[kParPanel].enable, 1);
   EXPECT_EQ(m_calls[kParPanel].disable, 0);
-  Control("CBlive")->click();
-  Control("CBlEdit")->click();
-  Control("CBinfo")->click();
+  for (const char* button : {"CBlive", "CBlEdit", "CBinfo"}) Control(button)->click();
   EXPECT_EQ(Panel().ActivePanel(), kHelpPanel);
   EXPECT_EQ(m_calls[kEditPanel].enable, 1);
   EXPECT_EQ(m_calls[kEditPanel].disable, 1);
 }
 
-// --- quitting -------------------------------------------------------------
-
 TEST_F(CountingAppTest, QuitWithSavedValuesEndsOnTheNextTick) {
-  ASSERT_EQ(StartCounting(), 0);
   Control("CBexit")->click();
   EXPECT_EQ(m_quits, 0);  // the timer does the work
   Panel().MainHandler();
@@ -235,7 +209,6 @@ TEST_F(CountingAppTest, QuitWithSavedValuesEndsOnTheNextTick) {
 }
 
 TEST_F(CountingAppTest, QuitWithUnsavedValuesAsksAndNoQuitsWithoutSaving) {
-  ASSERT_EQ(StartCounting(), 0);
   m_app->Data().vts.param.header.isChanged = 1;
   Panel().close();  // the close box
   m_services.confirms = {false};
@@ -252,7 +225,6 @@ TEST_F(CountingAppTest, QuitWithUnsavedValuesAsksAndNoQuitsWithoutSaving) {
 // The operator asked to keep the values: quitting after a cancelled save
 // would lose them, so the program stays until a save happens.
 TEST_F(CountingAppTest, QuitWithUnsavedValuesYesQuitsOnlyOnceSaved) {
-  ASSERT_EQ(StartCounting(), 0);
   m_app->Data().vts.param.header.isChanged = 1;
   m_services.confirms = {true, true};
   m_services.files = {std::nullopt, Path("kept.vts").string()};
@@ -269,30 +241,25 @@ TEST_F(CountingAppTest, QuitWithUnsavedValuesYesQuitsOnlyOnceSaved) {
 // --- load and store -------------------------------------------------------
 
 TEST_F(AppTest, LoadReplacesTheValuesAndRemembersTheFile) {
-  ConfigSet config = MakeConfig(315, 'C');
-  ValToSendSet values = CreateValToSendSet(config);
-  SetItemValue(values.param.Item(2), 99.5f);
-  ASSERT_EQ(SaveValToSendSet(Path("tuned.vts"), values), 1);
+  SaveValues(Path("tuned.vts"), MakeConfig(315, 'C'), {{kSpeed, 99.5f}});
   ASSERT_EQ(StartApp(), 0);
   m_services.files = {Path("tuned.vts").string()};
   Control("CBload")->click();
   EXPECT_TRUE(m_services.Messages().empty());
-  EXPECT_FLOAT_EQ(ItemValue(m_app->Data().vts.param.Item(2)), 99.5f);
+  EXPECT_EQ(m_services.shown.at(0).title, "Load Value data");
+  EXPECT_FLOAT_EQ(ItemValue(m_app->Data().vts.param.Item(kSpeed)), 99.5f);
   EXPECT_EQ(SavedSettings().lastValueFile, Path("tuned.vts").string());
   Panel().MainHandler();  // the title follows on the next tick
   EXPECT_EQ(Title(), std::string(kTitleWithoutFile) + "tuned");
   EXPECT_TRUE(Control("CBload")->isEnabled());
   EXPECT_TRUE(Panel().Child(kHelpPanel)->IsActive());
-  EXPECT_EQ(m_services.shown.at(0).title, "Load Value data");
 }
 
 struct LoadFailure {
   const char* name;
   uint16_t code;
-  char letter;
   int extraParam;
-  bool garbage;
-  const char* text;
+  const char* text;  // "Load Error": not a value file at all
 };
 
 class LoadFailureTest : public AppTest, public ::testing::WithParamInterface<LoadFailure> {};
@@ -300,62 +267,132 @@ class LoadFailureTest : public AppTest, public ::testing::WithParamInterface<Loa
 TEST_P(LoadFailureTest, RefusedFileLeavesValuesAndPathAlone) {
   const LoadFailure& c = GetParam();
   const std::filesystem::path file = Path("bad.vts");
-  if (c.garbage)
+  if (c.code == 0)
     WriteBytes(file, {'n', 'o', 't', ' ', 'v', 't', 's'});
   else
-    SaveValues(file, c.code, c.letter, c.extraParam);
+    SaveValues(file, MakeConfig(c.code, 'C', c.extraParam));
   ASSERT_EQ(StartApp(), 0);
   const std::vector<uint8_t> before = m_app->Data().vts.param.items;
   m_services.files = {file.string()};
   Control("CBload")->click();
-  ASSERT_EQ(m_services.Messages().size(), 1u);
-  EXPECT_EQ(m_services.Messages()[0].title, "Load");
-  EXPECT_EQ(m_services.Messages()[0].text, c.text);
+  ExpectOneMessage("Load", c.text);
   EXPECT_EQ(m_app->Data().vts.param.items, before);
   EXPECT_STREQ(SavedSettings().lastValueFile, "");
   EXPECT_EQ(Title(), kTitleWithoutFile);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LoadFailureTest,
-    ::testing::Values(LoadFailure{"Garbage", 0, 0, 0, true, "Load Error"},
-                      LoadFailure{"OtherProject", 316, 'C', 0, false, "Invalid Parameter File"},
-                      LoadFailure{"OtherCount", 315, 'C', 1, false, "Wrong Param records's number"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, LoadFailureTest,
+                         ::testing::Values(LoadFailure{"Garbage", 0, 0, "Load Error"},
+                                           LoadFailure{"OtherProject", 316, 0, "Invalid Parameter File"},
+                                           LoadFailure{"OtherCount", 315, 1, "Wrong Param records's number"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppTest, StoreReportsAFailureAndSavesTheWorkingValues) {
   ASSERT_EQ(StartApp(), 0);
   ValToSendSet& vts = m_app->Data().vts;
   vts.param.header.isChanged = 1;
-  SetItemValue(vts.param.Item(2), 3.25f);
+  SetItemValue(vts.param.Item(kSpeed), 3.25f);
   m_services.files = {Path("no_such_folder/saved.vts").string(), Path("saved.vts").string()};
   Control("CBstore")->click();
-  ASSERT_EQ(m_services.Messages().size(), 1u);
-  EXPECT_EQ(m_services.Messages()[0].title, "Store");
-  EXPECT_EQ(m_services.Messages()[0].text, "errore durante il salvataggio dei parametri");
+  ExpectOneMessage("Store", "errore durante il salvataggio dei parametri");
   EXPECT_TRUE(IsChangedValToSendSet(vts));  // still to be saved
   EXPECT_TRUE(Control("CBstore")->isEnabled());
 
   Control("CBstore")->click();
-  EXPECT_EQ(m_services.Messages().size(), 1u);
-  EXPECT_TRUE(m_services.fileRequests.at(1).save);
-  EXPECT_EQ(m_services.fileRequests[1].fileName, "saved.vts");  // starts from the last choice
+  EXPECT_TRUE(m_services.Messages().empty());
+  ASSERT_EQ(m_services.fileRequests.size(), 1u);
+  EXPECT_TRUE(m_services.fileRequests[0].save);
+  EXPECT_EQ(m_services.fileRequests[0].fileName, "saved.vts");  // starts from the last choice
   EXPECT_EQ(Control<QLineEdit>("TMparName")->text(), "saved");
   EXPECT_EQ(SavedSettings().lastValueFile, Path("saved.vts").string());
   EXPECT_FALSE(IsChangedValToSendSet(vts));
   ValToSendSet back;
   ASSERT_EQ(LoadValToSendSet(Path("saved.vts"), back), 1);
-  EXPECT_FLOAT_EQ(ItemValue(back.param.Item(2)), 3.25f);
+  EXPECT_FLOAT_EQ(ItemValue(back.param.Item(kSpeed)), 3.25f);
 }
+
+// --- connecting -----------------------------------------------------------
 
 TEST_F(AppTest, OpenWithoutAnyPortCannotConnect) {
   ASSERT_EQ(StartApp(), 0);
   Control("TBcom")->click();
-  ASSERT_EQ(m_services.Messages().size(), 1u);
-  EXPECT_EQ(m_services.Messages()[0].title, "Open Communication");
-  EXPECT_EQ(m_services.Messages()[0].text, "Can't connect...");
+  ExpectOneMessage("Open Communication", "Can't connect...");
   EXPECT_FALSE(Control("TBcom")->isChecked());
 }
+
+#ifdef TAVOMARK_SIM_PATH
+
+// The device's info record and live size: project code, parameter letter
+// and the small configuration's 8-byte monitor struct (speed, temp[2], crc).
+QStringList DeviceArgs(const char* code = "315", const char* liveSize = "8") {
+  return {"--fw-version", "FW0315 V1.00", "--info-code", code, "--info-par", "C", "--live-size", liveSize};
+}
+
+bool EngineConnected(ui::Application& app) {
+  bool connected = false;
+  app.Engine()->TlinkGetState(connected);
+  return connected;
+}
+
+TEST_F(AppTest, OpenConnectsShowsTheFirmwareAndCloseDisconnects) {
+  StartWithDevice(DeviceArgs());
+  auto* ring = Control<QComboBox>("RINGport");
+  EXPECT_EQ(ring->currentData().toInt(), m_port);
+  Control("TBcom")->click();
+  EXPECT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
+  ASSERT_TRUE(EngineConnected(*m_app));
+  Panel().MainHandler();
+  EXPECT_TRUE(Panel().Connected());
+  EXPECT_TRUE(Control("TBcom")->isChecked());
+  EXPECT_EQ(Control("TBcom")->text(), "Close");
+  EXPECT_TRUE(Control("TBcom")->styleSheet().contains("#00ff00"));
+  EXPECT_EQ(Control<QLineEdit>("TMversion")->text(), "FW0315 V1.00");
+
+  // Port list and port choice stay as they are while connected.
+  m_ports = {m_port + 1, m_port};
+  Control("CBrescan")->click();
+  EXPECT_EQ(ring->count(), 1);
+  m_ports = {m_port, m_port + 1};
+  Panel().FillListPort();  // as if the list had grown before connecting
+  ring->setCurrentIndex(1);
+  Panel().SetComPort();
+  EXPECT_EQ(ring->currentData().toInt(), m_port);
+  EXPECT_EQ(SavedSettings().portIndex, m_port);
+
+  Control("TBcom")->click();
+  EXPECT_FALSE(EngineConnected(*m_app));
+  Panel().MainHandler();
+  EXPECT_FALSE(Control("TBcom")->isChecked());
+  EXPECT_FALSE(Control("TBcom")->styleSheet().contains("#00ff00"));
+  // The version text stays after the link is gone.
+  EXPECT_EQ(Control<QLineEdit>("TMversion")->text(), "FW0315 V1.00");
+}
+
+struct Refusal {
+  const char* name;
+  const char* code;
+  const char* liveSize;
+  const char* text;
+};
+
+class RefusalTest : public AppTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, DeviceIsRefusedAndDisconnected) {
+  StartWithDevice(DeviceArgs(GetParam().code, GetParam().liveSize));
+  Control("TBcom")->click();
+  ExpectOneMessage("Open Communication", GetParam().text);
+  EXPECT_FALSE(EngineConnected(*m_app));
+  EXPECT_FALSE(Control("TBcom")->isChecked());
+}
+
+// tavomark-sim reports revision "A1" unless told otherwise.
+INSTANTIATE_TEST_SUITE_P(
+    Devices, RefusalTest,
+    ::testing::Values(Refusal{"OtherProject", "316", "8", "FW 0316 par. C rev. A1\nWrong Hardware/Firmware Revision\n"},
+                      Refusal{"OtherLiveSize", "315", "10", "Wrong Live Buffer Size"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+#endif
 
 }  // namespace
 }  // namespace tavomark::test

@@ -14,10 +14,8 @@
 #include <QTreeView>
 
 #include <cmath>
-#include <map>
 
 #include "par_panel.h"
-#include "sim_process.h"
 #include "struct_tree_model.h"
 #include "ui_test_util.h"
 
@@ -26,22 +24,13 @@ namespace {
 
 using ui::ParSide;
 
-// Positions in every block of the small configuration:
-// 1 root, 2 speed (U16, 1 decimal), 3 temp, 4 temp[0], 5 temp[1] (S16), 6 crc.
-constexpr std::size_t kSpeed = 2, kTemp = 3, kTemp0 = 4, kTemp1 = 5;
-
-// Values for the param block by position; the other blocks keep defaults.
-void SaveParamValues(const std::filesystem::path& path, const ConfigSet& config,
-                     const std::map<std::size_t, float>& values) {
-  ValToSendSet set = CreateValToSendSet(config);
-  for (const auto& [position, value] : values) SetItemValue(set.param.Item(position), value);
-  ASSERT_EQ(SaveValToSendSet(path, set), 1);
-}
-
 class ParTest : public AppTest {
  protected:
-  void ShowPar(std::vector<int32_t> ports = {}, std::optional<int32_t> port = std::nullopt) {
-    ASSERT_EQ(StartApp(std::move(ports), port), 0);
+  // Starts the program unless a test did, and shows the parameter page.
+  void ShowPar() {
+    if (!m_app) {
+      ASSERT_EQ(StartApp(), 0);
+    }
     Panel().ChangePanel(ui::kParPanel);
     m_par = dynamic_cast<ui::ParPanel*>(Panel().Child(ui::kParPanel));
     ASSERT_NE(m_par, nullptr);
@@ -59,35 +48,13 @@ class ParTest : public AppTest {
     ui::StructTreeModel& model = m_par->Model(side, 0);
     return model.rowCount(model.IndexOf(position));
   }
+  // The speed shown on the three receive pages.
+  std::vector<std::string> SpeedsReceived() {
+    return {Cell(ParSide::Rx, 0, kSpeed), Cell(ParSide::Rx, 1, kSpeed), Cell(ParSide::Rx, 2, kSpeed)};
+  }
 
   ui::ParPanel* m_par = nullptr;
 };
-
-TEST_F(ParTest, ControlsTabsAndTreesAsThePanelDefinesThem) {
-  ShowPar();
-  for (ParSide side : {ParSide::Tx, ParSide::Rx}) {
-    QTabWidget* tab = m_par->Tab(side);
-    ASSERT_EQ(tab->count(), 3);
-    EXPECT_EQ(tab->tabText(0), "&Parameters");
-    EXPECT_EQ(tab->tabText(1), "&Info ");
-    EXPECT_EQ(tab->tabText(2), "&Calibration");
-    EXPECT_EQ(tab->currentIndex(), 0);
-    for (int page = 0; page < 3; ++page) {
-      EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_par->Tree(side, page));
-      EXPECT_EQ(tab->isTabVisible(page), side == ParSide::Rx || page == 0);
-      QAbstractItemModel* model = m_par->Tree(side, page)->model();
-      EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "value");
-      EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Unit");
-    }
-  }
-  EXPECT_EQ(m_par->Tab(ParSide::Tx)->objectName(), "TAB_TX");
-  EXPECT_EQ(m_par->Tab(ParSide::Rx)->objectName(), "TAB_RX");
-  EXPECT_EQ(Control("CBsend")->text(), "Send Current");
-  EXPECT_EQ(Control("CBread")->text(), " Read Current");
-  for (const char* name : {"cbCompare", "cbCopyTx", "cbCopyTxAll", "cbCopyRx", "cbCopyRxAll", "CBsendAll", "CBreadAll"})
-    EXPECT_TRUE(Control(name)->isHidden()) << name;
-  EXPECT_FALSE(Control("cbCollapseTx")->isHidden());
-}
 
 TEST(ParCells, UnitFollowsTheKindAndValueFollowsTheDecimals) {
   Record leaf = Leaf(1, "speed", "U16", 2, false, 0, 1);
@@ -108,30 +75,48 @@ TEST(ParCells, UnitFollowsTheKindAndValueFollowsTheDecimals) {
   SetItemValue(pack.Item(1), 12.5f);
   EXPECT_EQ(ui::ScatterValToSendRecord(leaf, 1, pack), "     12.5");  // "%9.1f"
   EXPECT_EQ(ui::ScatterValToSendRecord(leaf, 2, pack), "");           // no such item
-  EXPECT_EQ((std::vector<uint16_t>{ui::GetDataType(0), ui::GetDataType(1), ui::GetDataType(2), ui::GetDataType(5)}),
-            (std::vector<uint16_t>{1, 3, 2, 2}));
 }
 
-TEST_F(ParTest, TreesShowTheConfigurationAndBothValueSets) {
+TEST_F(ParTest, ControlsAndTreesShowTheConfigurationAndBothValueSets) {
   ShowPar();
+  const char* const pages[] = {"&Parameters", "&Info ", "&Calibration"};
+  const char* const roots[] = {"par", "info", "cal"};
   for (ParSide side : {ParSide::Tx, ParSide::Rx}) {
-    EXPECT_EQ(Cell(side, 0, 1, 0), "par");
-    EXPECT_EQ(Cell(side, 1, 1, 0), "info");
-    EXPECT_EQ(Cell(side, 2, 1, 0), "cal");
+    QTabWidget* tab = m_par->Tab(side);
+    ASSERT_EQ(tab->count(), 3);
+    EXPECT_EQ(tab->currentIndex(), 0);
+    for (int page = 0; page < 3; ++page) {
+      EXPECT_EQ(tab->tabText(page), pages[page]);
+      EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_par->Tree(side, page));
+      EXPECT_EQ(tab->isTabVisible(page), side == ParSide::Rx || page == 0);
+      QAbstractItemModel* model = m_par->Tree(side, page)->model();
+      EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "value");
+      EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Unit");
+      EXPECT_EQ(Cell(side, page, 1, 0), roots[page]);
+    }
     EXPECT_EQ(Children(side, kTemp), 2);
     EXPECT_EQ(Cell(side, 0, kSpeed), "     12.5");
     EXPECT_EQ(Cell(side, 0, kTemp0), "        -7");
     EXPECT_EQ(Cell(side, 0, kTemp), "");
     EXPECT_TRUE(m_par->Tree(side, 0)->isExpanded(m_par->Model(side, 0).IndexOf(kTemp)));
   }
+  EXPECT_EQ(m_par->Tab(ParSide::Tx)->objectName(), "TAB_TX");
+  EXPECT_EQ(m_par->Tab(ParSide::Rx)->objectName(), "TAB_RX");
+  EXPECT_EQ(Control("CBsend")->text(), "Send Current");
+  EXPECT_EQ(Control("CBread")->text(), " Read Current");
+  for (const char* name : {"cbCompare", "cbCopyTx", "cbCopyTxAll", "cbCopyRx", "cbCopyRxAll", "CBsendAll", "CBreadAll"})
+    EXPECT_TRUE(Control(name)->isHidden()) << name;
+  EXPECT_FALSE(Control("cbCollapseTx")->isHidden());
+
   // Collapsing the selected item takes everything below it along.
   QTreeView* tree = m_par->Tree(ParSide::Tx, 0);
-  tree->setCurrentIndex(m_par->Model(ParSide::Tx, 0).IndexOf(1));
+  const ui::StructTreeModel& model = m_par->Model(ParSide::Tx, 0);
+  tree->setCurrentIndex(model.IndexOf(1));
   Control("cbCollapseTx")->click();
-  EXPECT_FALSE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(1)));
-  EXPECT_FALSE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(kTemp)));
+  EXPECT_FALSE(tree->isExpanded(model.IndexOf(1)));
+  EXPECT_FALSE(tree->isExpanded(model.IndexOf(kTemp)));
   Control("cbExpandTx")->click();
-  EXPECT_TRUE(tree->isExpanded(m_par->Model(ParSide::Tx, 0).IndexOf(kTemp)));
+  EXPECT_TRUE(tree->isExpanded(model.IndexOf(kTemp)));
 }
 
 TEST_F(ParTest, InputIsSwallowedOnlyWhileInactive) {
@@ -146,15 +131,14 @@ TEST_F(ParTest, InputIsSwallowedOnlyWhileInactive) {
 }
 
 TEST_F(ParTest, ValueFilesOfTheSameAndOfAnotherConfiguration) {
-  const ConfigSet config = MakeConfig(315, 'C');
-  SaveParamValues(Path("a.vts"), config, {{kSpeed, 40.0f}});
-  SaveParamValues(Path("b.vts"), config, {{kSpeed, 41.0f}});
+  SaveValues(Path("a.vts"), MakeConfig(315, 'C'), {{kSpeed, 40.0f}});
+  SaveValues(Path("b.vts"), MakeConfig(315, 'C'), {{kSpeed, 41.0f}});
   // Same project and parameter letter, configuration 'D': one more temp.
   ConfigSet other = MakeConfig(315, 'C', 1);
   Identify(other.monitor, 315, 'D');
   other.param.records[kSpeed - 1].value = 99.9;
   SaveConfig(other);
-  SaveParamValues(Path("other.vts"), other, {});
+  SaveValues(Path("other.vts"), other);
   ShowPar();
 
   Load(Path("a.vts"));
@@ -175,8 +159,7 @@ TEST_F(ParTest, ValueFilesOfTheSameAndOfAnotherConfiguration) {
 }
 
 TEST_F(ParTest, CompareMarksExactlyTheDifferingRows) {
-  const float nan = std::nanf("");
-  SaveParamValues(Path("a.vts"), MakeConfig(315, 'C'), {{kSpeed, 40.0f}, {kTemp1, nan}});
+  SaveValues(Path("a.vts"), MakeConfig(315, 'C'), {{kSpeed, 40.0f}, {kTemp1, std::nanf("")}});
   ShowPar();
   Load(Path("a.vts"));
   auto marked = [this](ParSide side) {
@@ -198,15 +181,13 @@ TEST_F(ParTest, CompareMarksExactlyTheDifferingRows) {
   EXPECT_TRUE(IsChangedValToSendSet(m_app->Data().vts));
 }
 
-
 #ifdef TAVOMARK_SIM_PATH
 
 // The device holds its own values in all three blocks; speed tells them apart.
 class ParLinkTest : public ParTest {
  protected:
   void Connect(const QStringList& faults = {}) {
-    ConfigSet config = MakeConfig(315, 'C');
-    ValToSendSet device = CreateValToSendSet(config);
+    ValToSendSet device = CreateValToSendSet(MakeConfig(315, 'C'));
     SetItemValue(device.param.Item(kSpeed), 33.3f);
     SetItemValue(device.param.Item(kTemp0), -120.0f);
     SetItemValue(device.info.Item(kSpeed), 1.5f);
@@ -215,41 +196,28 @@ class ParLinkTest : public ParTest {
     QStringList args = {"--project", QString::fromStdString(m_dir.string()), "--values",
                         QString::fromStdString(Path("device.vts").string())};
     for (const QString& fault : faults) args << "--fault" << fault;
-    ASSERT_TRUE(m_device.Start(args));
-    const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
-    ASSERT_TRUE(port.has_value());
-    ShowPar({*port}, *port);
+    StartWithDevice(args);
+    ShowPar();
     Control("TBcom")->click();
     ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
     Panel().MainHandler();
   }
-  void ExpectOneMessage(const std::string& title, const std::string& text) {
-    ASSERT_EQ(m_services.Messages().size(), 1u);
-    EXPECT_EQ(m_services.Messages()[0].title, title);
-    EXPECT_EQ(m_services.Messages()[0].text, text);
-    m_services.Clear();
-  }
-  std::vector<std::string> SpeedsReceived() {
-    return {Cell(ParSide::Rx, 0, kSpeed), Cell(ParSide::Rx, 1, kSpeed), Cell(ParSide::Rx, 2, kSpeed)};
-  }
-
-  SimDevice m_device;
 };
 
 TEST_F(ParLinkTest, ReadingAPageShowsThatBlockOfTheDevice) {
   Connect();
   EXPECT_TRUE(Control("CBread")->isEnabled());
-  m_par->Tab(ParSide::Rx)->setCurrentIndex(1);
-  Control("CBread")->click();
-  ExpectOneMessage("Device Data Receive", "Done!");
   // Block 3 is the information page; the others still show what they had.
-  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     12.5", "      1.5", "     12.5"}));
-  for (int page : {0, 2}) {
-    m_par->Tab(ParSide::Rx)->setCurrentIndex(page);
+  const std::vector<std::string> after[] = {{"     12.5", "      1.5", "     12.5"},
+                                            {"     33.3", "      1.5", "     12.5"},
+                                            {"     33.3", "      1.5", "      2.5"}};
+  const int pages[] = {1, 0, 2};
+  for (int i = 0; i < 3; ++i) {
+    m_par->Tab(ParSide::Rx)->setCurrentIndex(pages[i]);
     Control("CBread")->click();
     ExpectOneMessage("Device Data Receive", "Done!");
+    EXPECT_EQ(SpeedsReceived(), after[i]) << "page " << pages[i];
   }
-  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     33.3", "      1.5", "      2.5"}));
   EXPECT_EQ(Cell(ParSide::Rx, 0, kTemp0), "      -120");
   EXPECT_TRUE(m_par->IsActive());
 }
@@ -258,7 +226,7 @@ TEST_F(ParLinkTest, SendCurrentWritesTheParameterImageWithItsTrailer) {
   Connect();
   // The device description alone is not sent.
   EXPECT_FALSE(Control("CBsend")->isEnabled());
-  SaveParamValues(Path("sendme.vts"), MakeConfig(315, 'C'), {{kSpeed, 12.3f}, {kTemp0, -2.0f}, {kTemp1, 300.0f}});
+  SaveValues(Path("sendme.vts"), MakeConfig(315, 'C'), {{kSpeed, 12.3f}, {kTemp0, -2.0f}, {kTemp1, 300.0f}});
   Load(Path("sendme.vts"));
   Panel().MainHandler();
   ASSERT_TRUE(Control("CBsend")->isEnabled());

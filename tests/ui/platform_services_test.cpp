@@ -10,32 +10,26 @@
 namespace tavomark::ui {
 namespace {
 
-struct DialogCase {
-  const char* path;
-  const char* pattern;
-  const char* directory;
-  const char* fileName;
-  const char* filter;
-};
-
-class FileDialogRequestTest : public ::testing::TestWithParam<DialogCase> {};
-
-TEST_P(FileDialogRequestTest, StartsWhereThePathPoints) {
-  const DialogCase& c = GetParam();
-  const FileDialogRequest request = MakeFileDialogRequest("Load Value data", c.path, c.pattern, false);
-  EXPECT_EQ(request.directory, c.directory);
-  EXPECT_EQ(request.fileName, c.fileName);
-  EXPECT_EQ(request.filter, c.filter);
+TEST(FileDialogRequest, StartsWhereThePathPoints) {
+  struct Case {
+    const char* path;
+    const char* pattern;
+    const char* directory;
+    const char* fileName;
+    const char* filter;
+  };
+  for (const Case& c : {Case{"", "*.vts", "", "*.vts", "*.vts"},  // no path: current folder, pattern as name
+                        Case{"/home/op/values/run1.vts", "*.vts", "/home/op/values", "run1.vts", "*.vts"},
+                        Case{"C:\\tool\\old.vts", "*.vts", "C:\\tool", "old.vts", "*.vts"},
+                        Case{"/top.vts", "*.vts", "/", "top.vts", "*.vts"},
+                        Case{"", "*", "", "*", ""},                 // no extension: no filter
+                        Case{"", "*.config", "", "*.config", ""}}) {  // more than four characters: none
+    const FileDialogRequest request = MakeFileDialogRequest("Load Value data", c.path, c.pattern, false);
+    EXPECT_EQ(request.directory, c.directory) << c.path << " " << c.pattern;
+    EXPECT_EQ(request.fileName, c.fileName) << c.path << " " << c.pattern;
+    EXPECT_EQ(request.filter, c.filter) << c.path << " " << c.pattern;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, FileDialogRequestTest,
-    ::testing::Values(DialogCase{"", "*.vts", "", "*.vts", "*.vts"},  // no path: current folder, pattern as name
-                      DialogCase{"/home/op/values/run1.vts", "*.vts", "/home/op/values", "run1.vts", "*.vts"},
-                      DialogCase{"C:\\tool\\old.vts", "*.vts", "C:\\tool", "old.vts", "*.vts"},
-                      DialogCase{"/top.vts", "*.vts", "/", "top.vts", "*.vts"},
-                      DialogCase{"", "*", "", "*", ""},                 // no extension: no filter
-                      DialogCase{"", "*.config", "", "*.config", ""}));  // more than four characters: none
 
 TEST(SelectPath, OnlyAChosenPathThatFitsReplacesThePath) {
   ScriptedUiServices services;

@@ -13,22 +13,23 @@ namespace {
 using test::BlockPack;
 using test::MakeConfig;
 
-// par { speed; temp { temp[0]; temp[1] }; crc } at positions 1..6.
+// The names under parent, nested in parentheses: "par(speed temp(...) crc)".
+std::string Shape(const StructTreeModel& model, const QModelIndex& parent = {}) {
+  std::string text;
+  for (int row = 0; row < model.rowCount(parent); ++row) {
+    const QModelIndex index = model.index(row, 0, parent);
+    EXPECT_EQ(model.parent(index), parent);
+    text += (row ? " " : "") + model.data(index).toString().toStdString();
+    if (model.rowCount(index) > 0) text += "(" + Shape(model, index) + ")";
+  }
+  return text;
+}
+
 TEST(StructTreeModel, RowsFollowTheRecordsOfThePack) {
   const StructPack pack = BlockPack("par", 315, 'C');
   StructTreeModel model;
   ASSERT_EQ(StructPopulateTree(model, pack), 1);
-  ASSERT_EQ(model.rowCount(), 1);
-  const QModelIndex root = model.index(0, 0);
-  EXPECT_EQ(model.data(root).toString(), "par");
-  ASSERT_EQ(model.rowCount(root), 3);
-  const QModelIndex temp = model.index(1, 0, root);
-  EXPECT_EQ(model.data(temp).toString(), "temp");
-  ASSERT_EQ(model.rowCount(temp), 2);
-  EXPECT_EQ(model.data(model.index(1, 0, temp)).toString(), "temp[1]");
-  EXPECT_EQ(model.data(model.index(2, 0, root)).toString(), "crc");
-  EXPECT_EQ(model.parent(model.index(1, 0, temp)), temp);
-  EXPECT_FALSE(model.parent(root).isValid());
+  EXPECT_EQ(Shape(model), "par(speed temp(temp[0] temp[1]) crc)");
   // Item index = position - 1, and back.
   for (std::size_t position = 1; position <= 6; ++position)
     EXPECT_EQ(model.data(model.IndexOf(position)).toString().toStdString(), pack.records[position - 1].varName);
@@ -92,47 +93,40 @@ TEST(StructTreeModel, TenThousandRecordsFormatOnlyTheRowsOnScreen) {
   EXPECT_LT(formatted, 500u);
 }
 
-struct TabCase {
-  bool withTab;
-  int current;                // the tab control's page
-  std::optional<int> index;   // the in/out index, or none
-  const char* root;           // root name of the pack found, or null
-  int indexAfter;
-};
-
-class TabIndexedTest : public ::testing::TestWithParam<TabCase> {};
-
-TEST_P(TabIndexedTest, FindsThePackOfATab) {
-  const TabCase& c = GetParam();
+TEST(TabIndexed, FindsThePackOfATab) {
+  struct Case {
+    bool withTab;
+    int current;               // the tab control's page
+    std::optional<int> index;  // the in/out index, or none
+    const char* root;          // root name of the pack found, or null
+    int indexAfter;
+  };
   ConfigSet config = MakeConfig();
   QTabWidget tab;
   for (const char* label : {"__Parameters", "__Info ", "__Calibration", "Monitor"}) tab.addTab(new QWidget, label);
-  tab.setCurrentIndex(c.current);
-  int index = c.index.value_or(0);
-  QWidget* page = nullptr;
-  StructPack* pack =
-      GetTabIndexedStruct(config, c.withTab ? &tab : nullptr, &page, c.index ? &index : nullptr);
-  if (c.root == nullptr) {
-    EXPECT_EQ(pack, nullptr);
-    return;
-  }
-  ASSERT_NE(pack, nullptr);
-  EXPECT_STREQ(pack->records[0].varName, c.root);
-  if (c.index) {
-    EXPECT_EQ(index, c.indexAfter);
-  }
-  if (c.withTab) {
-    EXPECT_EQ(page, tab.widget(c.indexAfter));
+  for (const Case& c : {Case{false, 0, std::nullopt, nullptr, 0},  // nothing to go by
+                        Case{false, 0, 3, "mon", 3}, Case{true, 1, -1, "info", 1},  // current page, stored back
+                        Case{true, 1, std::nullopt, "info", 1}, Case{true, 1, 2, "cal", 2},  // given index wins
+                        Case{true, 0, 7, "cal", 7}}) {  // others: calibration
+    SCOPED_TRACE(testing::Message() << c.withTab << " " << c.current << " " << c.index.value_or(-9));
+    tab.setCurrentIndex(c.current);
+    int index = c.index.value_or(0);
+    QWidget* page = nullptr;
+    StructPack* pack = GetTabIndexedStruct(config, c.withTab ? &tab : nullptr, &page, c.index ? &index : nullptr);
+    if (c.root == nullptr) {
+      EXPECT_EQ(pack, nullptr);
+      continue;
+    }
+    ASSERT_NE(pack, nullptr);
+    EXPECT_STREQ(pack->records[0].varName, c.root);
+    if (c.index) {
+      EXPECT_EQ(index, c.indexAfter);
+    }
+    if (c.withTab) {
+      EXPECT_EQ(page, tab.widget(c.indexAfter));
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Tabs, TabIndexedTest,
-                         ::testing::Values(TabCase{false, 0, std::nullopt, nullptr, 0},  // nothing to go by
-                                           TabCase{false, 0, 3, "mon", 3},
-                                           TabCase{true, 1, -1, "info", 1},  // current page, stored back
-                                           TabCase{true, 1, std::nullopt, "info", 1},
-                                           TabCase{true, 1, 2, "cal", 2},     // given index wins
-                                           TabCase{true, 0, 7, "cal", 7}));  // others: calibration
 
 }  // namespace
 }  // namespace tavomark::ui

@@ -1,13 +1,16 @@
 #pragma once
 // A project folder with the small configuration of config_fixture.h saved as
-// config/PRJ0315cp_C.cfg and its default values as tavomark.dat, and the
-// desktop program started over it with scripted pop-ups.
+// config/PRJ0315cp_C.cfg and its default values as tavomark.dat, the desktop
+// program started over it with scripted pop-ups, and tavomark-sim started as
+// a child process on a pseudo-terminal for the tests that talk to a device.
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QPushButton>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,23 +18,57 @@
 
 #include "application.h"
 #include "config_fixture.h"
+#include "main_panel.h"
 #include "platform_services.h"
 
 namespace tavomark::test {
 
-// A value file for the configuration (code, letter), saved at path.
-inline void SaveValues(const std::filesystem::path& path, uint16_t code, char letter, int extraParam = 0) {
-  ConfigSet config = MakeConfig(code, letter, extraParam);
-  ValToSendSet values = CreateValToSendSet(config);
-  ASSERT_EQ(SaveValToSendSet(path, values), 1);
+// Positions in every block of the small configuration:
+// 1 root, 2 speed (U16, 1 decimal), 3 temp, 4 temp[0], 5 temp[1] (S16), 6 crc.
+constexpr std::size_t kSpeed = 2, kTemp = 3, kTemp0 = 4, kTemp1 = 5;
+constexpr const char* kTitleWithoutFile = "TQ0315C_USER Rev.AB - ";
+
+// A value file for the configuration, the param block's values set by position.
+inline void SaveValues(const std::filesystem::path& path, const ConfigSet& config,
+                       const std::map<std::size_t, float>& param = {}) {
+  ValToSendSet set = CreateValToSendSet(config);
+  for (const auto& [position, value] : param) SetItemValue(set.param.Item(position), value);
+  ASSERT_EQ(SaveValToSendSet(path, set), 1);
 }
+
+class SimDevice {
+ public:
+  ~SimDevice() {
+    m_process.kill();
+    m_process.waitForFinished(3000);
+  }
+  // Starts the simulator; its first output line is the port's path.
+  bool Start(const QStringList& args) {
+#ifdef TAVOMARK_SIM_PATH
+    m_process.setProgram(TAVOMARK_SIM_PATH);
+#endif
+    m_process.setArguments(args);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(5000)) return false;
+    while (!m_process.canReadLine())
+      if (!m_process.waitForReadyRead(5000)) return false;
+    m_path = m_process.readLine().trimmed().toStdString();
+    return !m_path.empty();
+  }
+  [[nodiscard]] const std::string& Path() const { return m_path; }
+
+ private:
+  QProcess m_process;
+  std::string m_path;
+};
 
 class AppTest : public ProjectDirTest {
  protected:
   void SetUp() override {
     ProjectDirTest::SetUp();
     SaveConfig(MakeConfig(315, 'C'));
-    SaveValues(Path("tavomark.dat"), 315, 'C');
+    SaveValues(Path("tavomark.dat"), MakeConfig(315, 'C'));
   }
   void TearDown() override {
     m_app.reset();
@@ -55,6 +92,14 @@ class AppTest : public ProjectDirTest {
     if (result == 0) m_app->Panel()->SetQuitUserInterface([this] { ++m_quits; });
     return result;
   }
+  // Starts tavomark-sim with args and the program with its port preselected.
+  void StartWithDevice(const QStringList& args) {
+    ASSERT_TRUE(m_device.Start(args));
+    const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
+    ASSERT_TRUE(port.has_value());
+    m_port = *port;
+    ASSERT_EQ(StartApp({m_port}, m_port), 0);
+  }
 
   ui::MainPanel& Panel() { return *m_app->Panel(); }
   template <typename T = QPushButton>
@@ -69,10 +114,20 @@ class AppTest : public ProjectDirTest {
     return settings;
   }
   std::string Title() { return Panel().windowTitle().toStdString(); }
+  // Exactly one message box was shown since the last check, with this title and text.
+  void ExpectOneMessage(const std::string& title, const std::string& text) {
+    const std::vector<ui::ScriptedUiServices::Shown> messages = m_services.Messages();
+    ASSERT_EQ(messages.size(), 1u) << (messages.empty() ? "" : messages[0].text);
+    EXPECT_EQ(messages[0].title, title);
+    EXPECT_EQ(messages[0].text, text);
+    m_services.Clear();
+  }
 
   ui::ScriptedUiServices m_services;
   std::vector<int32_t> m_ports;
   int m_quits = 0;
+  SimDevice m_device;  // destroyed after the program
+  int32_t m_port = 0;
   std::unique_ptr<ui::Application> m_app;
 };
 
