@@ -33,6 +33,14 @@ class ParserTest : public ::testing::Test {
     for (const Record& r : m_records) names += std::to_string(r.level) + ":" + r.varName + " ";
     return names;
   }
+  // One record as "kind type bytes/bits [array] decimals unit sign": L=leaf S=struct U=union E=enum.
+  [[nodiscard]] std::string Fields(std::size_t i) const {
+    const Record& r = m_records.at(i);
+    return std::string(1, "LSUE"[static_cast<int>(r.kind)]) + " " + r.varType + " " +
+           std::to_string(r.byteSize) + "/" + std::to_string(r.bitSize) + " [" +
+           std::to_string(r.arraySize) + "] " + std::to_string(r.decimals) + " " + r.unit +
+           (r.isSigned ? " s" : " u");
+  }
 
   ImportLog m_log;
   DoubleList m_defines;
@@ -43,10 +51,8 @@ class ParserTest : public ::testing::Test {
 
 TEST_F(ParserTest, BitFieldIsALeafWithItsWidth) {
   ASSERT_TRUE(Parse("U16 flags : 4;U16 mode : W_BITS;"));
-  ASSERT_EQ(m_records.size(), 3u);
-  EXPECT_EQ(std::string(m_records[1].varName), "flags");
-  EXPECT_EQ(m_records[1].byteSize, 2);
-  EXPECT_EQ(m_records[1].bitSize, 4);
+  EXPECT_EQ(Names(), "0:root 1:flags 1:mode ");
+  EXPECT_EQ(Fields(1), "L U16 2/4 [0] 0  u");
   EXPECT_EQ(m_records[2].bitSize, 4);  // a width written with defines is evaluated
   EXPECT_EQ(m_log.Text().find("0 VARTYPE ROOT STRUCT VARNAME root \n1 VARTYPE U16 BYTESIZE 2 UNSIGNED BITSIZE 4 "
                               "DECIMALS 0 UNIT \"\" VARNAME \"flags\"\n"),
@@ -55,15 +61,10 @@ TEST_F(ParserTest, BitFieldIsALeafWithItsWidth) {
 
 TEST_F(ParserTest, ArraySizedByDefineExpressionExpandsOneLevelDeeper) {
   ASSERT_TRUE(Parse("S16 Temp_dC[NUM_T];"));
-  ASSERT_EQ(m_records.size(), 6u);
-  const Record& temp = m_records[1];
-  EXPECT_EQ(std::string(temp.varName), "Temp");
-  EXPECT_EQ(temp.kind, RecordKind::Struct);
-  EXPECT_EQ(temp.arraySize, 4);
-  EXPECT_EQ(temp.decimals, 1);
-  EXPECT_EQ(std::string(temp.unit), "C");
   EXPECT_EQ(Names(), "0:root 1:Temp 2:Temp[0] 2:Temp[1] 2:Temp[2] 2:Temp[3] ");
-  EXPECT_TRUE(m_records[5].IsLeaf());
+  EXPECT_EQ(Fields(1).substr(0, 16), "S S16 2/0 [4] 1 ");
+  EXPECT_EQ(std::string(m_records[1].unit), "C");
+  EXPECT_EQ(Fields(5).substr(0, 2), "L ");
   EXPECT_EQ(m_records[5].isSigned, 1);
   EXPECT_NE(m_log.Text().find("ARRAYSIZE 4 DECIMALS 1 UNIT \"C\" VARNAME \"Temp\"\n2 ADD ARRAY ITEM 0 Temp\n"),
             std::string::npos);
@@ -86,21 +87,14 @@ TEST_F(ParserTest, StructureArrayInAUnionKeepsItsElementsApart) {
   EXPECT_EQ(m_records[1].byteSize, 6);
 }
 
-TEST_F(ParserTest, AnonymousUnionAndEnumField) {
-  ASSERT_TRUE(Parse("union { U16 w; U8 b[2]; } u; MyEnum_t Mode_x; MyEnum_t e[2];"));
-  EXPECT_EQ(Names(), "0:root 1:u 2:w 2:b 3:b[0] 3:b[1] 1:Mode_x 1:Mode 1:e[0] 1:e[0] 1:e[1] 1:e[1] ");
-  EXPECT_EQ(m_records[1].kind, RecordKind::Union);
-  EXPECT_EQ(std::string(m_records[1].varType), "");
-  EXPECT_EQ(m_records[6].kind, RecordKind::Enum);
-  EXPECT_EQ(std::string(m_records[6].varType), "MyEnum_t");
+TEST_F(ParserTest, AnonymousUnionEnumFieldAndOneDeclaratorPerStatement) {
+  ASSERT_TRUE(Parse("union { U16 w; U8 b[2]; } u; MyEnum_t Mode_x; MyEnum_t e[2]; U8 a, b;"));
+  EXPECT_EQ(Names(), "0:root 1:u 2:w 2:b 3:b[0] 3:b[1] 1:Mode_x 1:Mode 1:e[0] 1:e[0] 1:e[1] 1:e[1] 1:a, ");
+  EXPECT_EQ(Fields(1).substr(0, 2), "U ");  // no type name
+  EXPECT_EQ(Fields(6).substr(0, 11), "E MyEnum_t ");
   EXPECT_EQ(m_records[7].byteSize, 2);
   EXPECT_EQ(std::string(m_records[7].unit), "x");
   EXPECT_TRUE(m_records[9].IsLeaf());
-}
-
-TEST_F(ParserTest, OneDeclaratorPerStatement) {
-  ASSERT_TRUE(Parse("U8 a, b;"));
-  EXPECT_EQ(Names(), "0:root 1:a, ");
 }
 
 struct FailCase {

@@ -104,27 +104,21 @@ TEST_F(ReaderTest, TypedefFailuresStopTheImport) {
 
 TEST_F(ReaderTest, IncludesResolveBreadthFirstOnceInAnyCase) {
   m_tree.Write("main.h", "#include \"sub\\a.h\"\n#include <stdint.h>\n#include \"SUB/A.H\"\n#include \"c.h\"\n");
-  m_tree.Write("sub/a.h", "#include \"b.h\"\n#define A 1\n");
+  m_tree.Write("sub/a.h", "#include \"b.h\"\n#define A 1\n#include \"Common.h\"\n");
   m_tree.Write("sub/b.h", "#define B 2\n");  // next to the including file
   m_tree.Write("c.h", "#include \"sub/B.h\"\n#include \"missing.h\"\n");
+  m_tree.Write("common.h", "#define COMMON 1\n");  // found in the main directory, in another case
   ASSERT_TRUE(Compile());
   const std::string root = m_tree.Root().string();
   const std::vector<std::string> expected = {root + "/main.h", root + "/sub/a.h", root + "/c.h", root + "/sub/b.h",
-                                             root + "/missing.h"};
+                                             root + "/common.h", root + "/missing.h"};
   EXPECT_EQ(m_reader.Files(), expected);
   EXPECT_EQ(Define("B"), "2");
+  EXPECT_EQ(Define("COMMON"), "1");
   const std::string& log = m_log.Text();
   EXPECT_NE(log.find("INCLUDE <sub/a.h>\n"), std::string::npos);
   EXPECT_NE(log.find("\nFILE " + root + "/missing.h NOT FOUND \n"), std::string::npos);
   EXPECT_EQ(log.find("stdint"), std::string::npos);
-}
-
-TEST_F(ReaderTest, IncludeOfTheMainDirectoryIsTheFallback) {
-  m_tree.Write("main.h", "#include \"sub/a.h\"\n");
-  m_tree.Write("sub/a.h", "#include \"Common.h\"\n");
-  m_tree.Write("common.h", "#define COMMON 1\n");
-  ASSERT_TRUE(Compile());
-  EXPECT_EQ(Define("COMMON"), "1");
 }
 
 }  // namespace
