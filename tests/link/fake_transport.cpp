@@ -21,7 +21,6 @@ Bytes FakeDevice::Respond(const Bytes& frame) {
       return MakeFrame(cmd, number, text(name));
     }
     case 6:
-      if (payload[0] == 1) forced.insert(forced.end(), payload.begin(), payload.end());
       return MakeFrame(cmd, number, live);
     case 8: {
       const std::size_t offset = (payload[0] << 8) | payload[1];
@@ -51,7 +50,7 @@ Bytes FakeDevice::Respond(const Bytes& frame) {
 }
 
 bool FakeTransport::WriteFrame(std::span<const uint8_t> frame) {
-  if (!open || failWrites) return false;
+  if (!open) return false;
   // A COM port empties its receive queue before every write.
   rx.clear();
   written.emplace_back(frame.begin(), frame.end());

@@ -3,6 +3,7 @@
 // replies wait in a receive queue, and every read that comes up short costs
 // half a second of a fake clock instead of real time.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -19,12 +20,17 @@ using Bytes = std::vector<uint8_t>;
 // A frame built by hand, independent of the code under test:
 // AA F0 LEN CMD devHi devLo payload sum(LEN..payload).
 inline Bytes MakeFrame(uint8_t cmd, uint16_t device, const Bytes& payload) {
-  Bytes frame = {0xAA, 0xF0, static_cast<uint8_t>(payload.size()), cmd, static_cast<uint8_t>(device >> 8),
-                 static_cast<uint8_t>(device & 0xFF)};
-  frame.insert(frame.end(), payload.begin(), payload.end());
+  Bytes frame(payload.size() + 7);
+  frame[0] = 0xAA;
+  frame[1] = 0xF0;
+  frame[2] = static_cast<uint8_t>(payload.size());
+  frame[3] = cmd;
+  frame[4] = static_cast<uint8_t>(device >> 8);
+  frame[5] = static_cast<uint8_t>(device & 0xFF);
+  std::copy(payload.begin(), payload.end(), frame.begin() + 6);
   unsigned sum = 0;
-  for (std::size_t i = 2; i < frame.size(); ++i) sum += frame[i];
-  frame.push_back(static_cast<uint8_t>(sum));
+  for (std::size_t i = 2; i + 1 < frame.size(); ++i) sum += frame[i];
+  frame.back() = static_cast<uint8_t>(sum);
   return frame;
 }
 
@@ -46,7 +52,6 @@ struct FakeDevice {
   // What the device saw.
   std::vector<Bytes> requests;
   Bytes commands;
-  Bytes forced;  // payloads of mode-1 live requests, in order
 
   std::size_t nameReplies = 0;
   uint16_t writeBlock = 0;
@@ -63,18 +68,13 @@ class FakeTransport final : public PortTransport {
   bool OpenCommPort(int32_t port) override {
     if (open) return true;
     if (openable.count(port) == 0) return false;
-    open = true;
     openedPort = port;
     ++opens;
-    return true;
+    return open = true;
   }
   bool SetUSbBaudRate(int32_t, int32_t) override { return open; }
   void CloseCommPort() override { open = false; }
-  bool PurgeRxBuffer() override {
-    rx.clear();
-    ++rxPurges;
-    return true;
-  }
+  bool PurgeRxBuffer() override { rx.clear(); ++rxPurges; return true; }
   bool PurgeTxBuffer() override { return true; }
   bool WriteFrame(std::span<const uint8_t> frame) override;
   bool ReadBytes(std::span<uint8_t> buffer, std::size_t& got) override;
@@ -82,7 +82,6 @@ class FakeTransport final : public PortTransport {
 
   std::set<int32_t> openable = {1};
   bool open = false;
-  bool failWrites = false;
   int32_t openedPort = 0;
   int opens = 0;
   int rxPurges = 0;

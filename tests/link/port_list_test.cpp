@@ -7,41 +7,33 @@
 namespace tavomark::link {
 namespace {
 
-std::vector<std::pair<int32_t, std::string>> Pairs(const std::vector<NumberedPort>& table) {
-  std::vector<std::pair<int32_t, std::string>> out;
-  for (const NumberedPort& p : table) out.emplace_back(p.number, p.path);
-  return out;
-}
-
 SystemPort Dev(const std::string& name) { return {"/dev/" + name, name, ""}; }
 
-TEST(ComNumbering, SerialPortsFirstThenOthersInNaturalOrderThenExtras) {
-  const auto table = AssignComNumbers(
-      {Dev("ttyUSB10"), Dev("ttyS1"), Dev("ttyUSB2"), Dev("ttyACM0"), Dev("ttyS0")}, {"/tmp/sim", "/dev/pts/4"});
-  const std::vector<std::pair<int32_t, std::string>> expected = {
-      {1, "/dev/ttyS0"},   {2, "/dev/ttyS1"},    {3, "/dev/ttyACM0"}, {4, "/dev/ttyUSB2"},
-      {5, "/dev/ttyUSB10"}, {6, "/tmp/sim"}, {7, "/dev/pts/4"}};
-  EXPECT_EQ(Pairs(table), expected);
-}
+struct NumberingCase {
+  std::vector<SystemPort> system;
+  std::vector<std::string> extras;
+  std::vector<std::pair<int32_t, std::string>> expected;
+};
 
-TEST(ComNumbering, GapsInSerialPortsAreKeptSoNumbersStayStable) {
-  const auto table = AssignComNumbers({Dev("ttyS4"), Dev("ttyUSB0")}, {});
-  const std::vector<std::pair<int32_t, std::string>> expected = {{5, "/dev/ttyS4"}, {6, "/dev/ttyUSB0"}};
-  EXPECT_EQ(Pairs(table), expected);
-}
-
-TEST(ComNumbering, ComNamesKeepTheirNumbers) {
-  const auto table = AssignComNumbers({{"COM7", "COM7", ""}, {"COM3", "COM3", ""}}, {"/tmp/x"});
-  const std::vector<std::pair<int32_t, std::string>> expected = {{3, "COM3"}, {7, "COM7"}, {8, "/tmp/x"}};
-  EXPECT_EQ(Pairs(table), expected);
-}
-
-TEST(ComNumbering, DuplicatesAndNumbersPast255AreDropped) {
-  std::vector<SystemPort> ports = {{"COM255", "COM255", ""}, {"COM300", "COM300", ""}};
-  const auto table = AssignComNumbers(ports, {"COM255", "/tmp/late"});
-  const std::vector<std::pair<int32_t, std::string>> expected = {{255, "COM255"}};
-  EXPECT_EQ(Pairs(table), expected);
-  EXPECT_TRUE(AssignComNumbers({}, {}).empty());
+// ttySn keep n+1 (gaps too, so numbers stay stable), other ports follow in
+// natural order, then the extra paths; COMn keep n; duplicates and numbers
+// past 255 are dropped.
+TEST(ComNumbering, AssignsStableNumbers) {
+  const NumberingCase cases[] = {
+      {{Dev("ttyUSB10"), Dev("ttyS1"), Dev("ttyUSB2"), Dev("ttyACM0"), Dev("ttyS0")},
+       {"/tmp/sim", "/dev/pts/4"},
+       {{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {3, "/dev/ttyACM0"}, {4, "/dev/ttyUSB2"}, {5, "/dev/ttyUSB10"},
+        {6, "/tmp/sim"}, {7, "/dev/pts/4"}}},
+      {{Dev("ttyS4"), Dev("ttyUSB0")}, {}, {{5, "/dev/ttyS4"}, {6, "/dev/ttyUSB0"}}},
+      {{{"COM7", "COM7", ""}, {"COM3", "COM3", ""}}, {"/tmp/x"}, {{3, "COM3"}, {7, "COM7"}, {8, "/tmp/x"}}},
+      {{{"COM255", "COM255", ""}, {"COM300", "COM300", ""}}, {"COM255", "/tmp/late"}, {{255, "COM255"}}},
+      {{}, {}, {}},
+  };
+  for (const NumberingCase& c : cases) {
+    std::vector<std::pair<int32_t, std::string>> got;
+    for (const NumberedPort& p : AssignComNumbers(c.system, c.extras)) got.emplace_back(p.number, p.path);
+    EXPECT_EQ(got, c.expected);
+  }
 }
 
 TEST(ComNumbering, ExtraPathsComeFromEnvironment) {
@@ -51,27 +43,19 @@ TEST(ComNumbering, ExtraPathsComeFromEnvironment) {
   EXPECT_TRUE(ExtraPortPaths().empty());
 }
 
-struct DescriptionCase {
-  const char* reported;
-  bool usbSerial;
-  bool usbCan;
-};
-
-class AdapterDescription : public ::testing::TestWithParam<DescriptionCase> {};
-
-TEST_P(AdapterDescription, SpacesAndUnderscoresCompareAlike) {
-  EXPECT_EQ(DescriptionMatches(GetParam().reported, "USB Serial_Tavomark"), GetParam().usbSerial);
-  EXPECT_EQ(DescriptionMatches(GetParam().reported, "USB CAN_500 Tavomark"), GetParam().usbCan);
+TEST(AdapterDescription, SpacesAndUnderscoresCompareAlike) {
+  const struct {
+    const char* reported;
+    bool usbSerial, usbCan;
+  } cases[] = {{"USB Serial_Tavomark", true, false},  {"USB Serial Tavomark", true, false},
+               {"USB_Serial_Tavomark", true, false},  {"USB CAN 500 Tavomark", false, true},
+               {"USB Serial_Tavomark2", false, false}, {"usb serial_tavomark", false, false},
+               {"", false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DescriptionMatches(c.reported, "USB Serial_Tavomark"), c.usbSerial) << c.reported;
+    EXPECT_EQ(DescriptionMatches(c.reported, "USB CAN_500 Tavomark"), c.usbCan) << c.reported;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Ports, AdapterDescription,
-                         ::testing::Values(DescriptionCase{"USB Serial_Tavomark", true, false},
-                                           DescriptionCase{"USB Serial Tavomark", true, false},
-                                           DescriptionCase{"USB_Serial_Tavomark", true, false},
-                                           DescriptionCase{"USB CAN 500 Tavomark", false, true},
-                                           DescriptionCase{"USB Serial_Tavomark2", false, false},
-                                           DescriptionCase{"usb serial_tavomark", false, false},
-                                           DescriptionCase{"", false, false}));
 
 TEST(SerialTransport, RefusesSelectorsThatNameNoPort) {
   ::unsetenv("TAVOMARK_PORTS");

@@ -97,20 +97,18 @@ TEST_F(EngineTest, OpenRunsTheConnectSequenceInOneTick) {
   EXPECT_EQ(info->serialNum, 0xBEEF);
 }
 
-TEST_F(EngineTest, OpenFailsWhenSecondPingFails) {
+TEST_F(EngineTest, OpenFailsOnUnknownPortOrWhenSecondPingFails) {
+  uint8_t liveSize = 0;
+  EXPECT_FALSE(engine->TlinkOpenComm(7, kDevice, liveSize));
+  EXPECT_TRUE(device.requests.empty());
   device.silentCommands = {6};  // the first ping fails too, silently
   EXPECT_FALSE(Connect());
   EXPECT_FALSE(Connected());
   EXPECT_FALSE(transport->open);
   EXPECT_EQ(device.commands, (Bytes{6, 11, 1, 6}));
   EXPECT_FALSE(engine->TlinkGetInfoData().has_value());
-}
-
-TEST_F(EngineTest, OpenFailsOnUnknownPortAndLaterOpenWorks) {
-  uint8_t liveSize = 0;
-  EXPECT_FALSE(engine->TlinkOpenComm(7, kDevice, liveSize));
-  EXPECT_TRUE(device.requests.empty());
-  EXPECT_TRUE(engine->TlinkOpenComm(1, kDevice, liveSize));
+  device.silentCommands.clear();
+  EXPECT_TRUE(Connect());
 }
 
 TEST_F(EngineTest, OpenWhileConnectedAnswersAtOnceWithLiveSize) {
@@ -177,16 +175,14 @@ TEST_F(EngineTest, SecondRequestOfSameKindGetsItsOwnAnswer) {
   EXPECT_EQ(second, device.blocks[2]);
 }
 
-TEST_F(EngineTest, SetFunctionSendsModeAndValueAsLiveRequest) {
+// A forced function is a live request in mode 1; the error list is an
+// 80-byte read of block 4.
+TEST_F(EngineTest, FunctionOneShotAndErrorListRequests) {
   ASSERT_TRUE(Connect());
   EXPECT_TRUE(engine->TlinkSetFunction(1, 10));
-  EXPECT_EQ(device.forced, (Bytes{1, 0, 10}));
+  EXPECT_EQ(device.requests.back(), testing::MakeFrame(6, kDevice, {1, 0, 10}));
   EXPECT_TRUE(engine->TlinkSetTestOneShot(3, 4));
   EXPECT_EQ(device.requests.back(), testing::MakeFrame(10, kDevice, {3, 4}));
-}
-
-TEST_F(EngineTest, ErrorListIsAnEightyByteReadOfBlockFour) {
-  ASSERT_TRUE(Connect());
   device.blocks[4] = Bytes(80, 0x44);
   std::array<uint8_t, 80> list{};
   ASSERT_TRUE(engine->TlinkGetErrorList(list));
@@ -257,15 +253,12 @@ TEST_F(EngineTest, RequestsAfterTerminateFailAtOnce) {
   EXPECT_EQ(waiter.ticks, ticks);
 }
 
-struct ThreadedEngine {
-  explicit ThreadedEngine(RequestWaiter& waiter, FakeDevice& device) {
-    EngineOptions options;
-    options.tickPeriod = std::chrono::milliseconds(1);
-    options.createTransport = [&device] { return std::make_unique<FakeTransport>(&device); };
-    engine = std::make_unique<ProtocolEngine>(waiter, options);
-  }
-  std::unique_ptr<ProtocolEngine> engine;
-};
+std::unique_ptr<ProtocolEngine> ThreadedEngine(RequestWaiter& waiter, FakeDevice& device) {
+  EngineOptions options;
+  options.tickPeriod = std::chrono::milliseconds(1);
+  options.createTransport = [&device] { return std::make_unique<FakeTransport>(&device); };
+  return std::make_unique<ProtocolEngine>(waiter, options);
+}
 
 // Runs under ThreadSanitizer as well: requests from this thread, queries from
 // another, ticks on the engine's thread.
@@ -274,8 +267,8 @@ TEST(EngineThread, RequestsAndQueriesFromOtherThreads) {
   const Bytes expected(200, 0x31);
   device.blocks[1] = expected;
   ConditionWaiter waiter;
-  ThreadedEngine threaded(waiter, device);
-  ProtocolEngine& engine = *threaded.engine;
+  const auto threaded = ThreadedEngine(waiter, device);
+  ProtocolEngine& engine = *threaded;
   ASSERT_TRUE(engine.TlinkInit());
 
   std::atomic<bool> stop{false};
@@ -315,12 +308,12 @@ TEST(EngineThread, EventLoopWaiterWakesNestedLoop) {
   QCoreApplication app(argc, argv);
   FakeDevice device;
   EventLoopWaiter waiter;
-  ThreadedEngine threaded(waiter, device);
-  ASSERT_TRUE(threaded.engine->TlinkInit());
+  const auto engine = ThreadedEngine(waiter, device);
+  ASSERT_TRUE(engine->TlinkInit());
   uint8_t liveSize = 0;
-  EXPECT_TRUE(threaded.engine->TlinkOpenComm(1, kDevice, liveSize));
+  EXPECT_TRUE(engine->TlinkOpenComm(1, kDevice, liveSize));
   EXPECT_EQ(liveSize, 37);
-  EXPECT_TRUE(threaded.engine->TlinkTerminate());
+  EXPECT_TRUE(engine->TlinkTerminate());
 }
 
 }  // namespace

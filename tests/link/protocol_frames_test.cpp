@@ -31,18 +31,14 @@ class FrameTest : public ::testing::Test {
   FrameLink frames;
 };
 
-TEST_F(FrameTest, FirmwareVersionRequestMatchesWorkedFrame) {
+TEST_F(FrameTest, RequestsMatchWorkedFrames) {
   std::string text;
   ASSERT_TRUE(frames.GetFwVersion(kDevice, text));
   EXPECT_EQ(transport.written.at(0), (Bytes{0xAA, 0xF0, 0x00, 0x01, 0x01, 0x02, 0x04}));
   EXPECT_EQ(text, "FW 2.17");
-}
-
-TEST_F(FrameTest, ReadBlockRequestMatchesWorkedFrame) {
-  device.blocks[1] = Bytes(32, 0x11);
   Bytes buffer(16);
   ASSERT_TRUE(frames.ReadBlock(kDevice, 1, buffer, 16, 0x0010, false));
-  EXPECT_EQ(transport.written.at(0), (Bytes{0xAA, 0xF0, 0x05, 0x08, 0x01, 0x02, 0x00, 0x10, 0x00, 0x01, 0x10, 0x31}));
+  EXPECT_EQ(transport.written.at(1), (Bytes{0xAA, 0xF0, 0x05, 0x08, 0x01, 0x02, 0x00, 0x10, 0x00, 0x01, 0x10, 0x31}));
 }
 
 TEST_F(FrameTest, TxCommandRefusesOversizePayloadAndMissingData) {
@@ -61,6 +57,7 @@ struct RxCase {
   int result;
   int receivedLen;  // -1: left unchanged
   bool purged;
+  bool copied;  // the payload reached the buffer
 };
 
 Bytes WithChecksumPlusOne(Bytes frame) {
@@ -82,44 +79,33 @@ TEST_P(RxResponseTable, ChecksEveryReplyFieldInOrder) {
   EXPECT_EQ(frames.RxResponse(kDevice, 8, buffer, c.maxLen, receivedLen), c.result);
   EXPECT_EQ(receivedLen, c.receivedLen < 0 ? 0xEE : c.receivedLen);
   EXPECT_EQ(transport.rx.empty(), c.purged);
+  EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 3) == (Bytes{1, 2, 3}), c.copied);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, RxResponseTable,
-    ::testing::Values(RxCase{"Valid", kGood, 3, 0, 3, false},
-                      RxCase{"ChecksumOffByOne", WithChecksumPlusOne(kGood), 3, -1, 3, true},
-                      RxCase{"LenOverMaxLen", kGood, 2, -1, -1, true},
-                      RxCase{"OtherCommand", MakeFrame(9, kDevice, {1, 2, 3}), 3, -1, 3, true},
-                      RxCase{"OtherDevice", MakeFrame(8, 0x0103, {1, 2, 3}), 3, -1, 3, true},
-                      RxCase{"BadStartByte", Bytes{0xAA, 0xF1, 3, 8, 1, 2, 1, 2, 3, 17}, 3, -1, -1, true},
-                      RxCase{"ShortPayload", Prefix(kGood, 8), 3, -1, 3, true},
-                      RxCase{"MaxLenOver240", kGood, 241, -1, -1, true}),
+    ::testing::Values(RxCase{"Valid", kGood, 3, 0, 3, false, true},
+                      RxCase{"ChecksumOffByOne", WithChecksumPlusOne(kGood), 3, -1, 3, true, true},
+                      RxCase{"LenOverMaxLen", kGood, 2, -1, -1, true, false},
+                      RxCase{"OtherCommand", MakeFrame(9, kDevice, {1, 2, 3}), 3, -1, 3, true, false},
+                      RxCase{"OtherDevice", MakeFrame(8, 0x0103, {1, 2, 3}), 3, -1, 3, true, false},
+                      RxCase{"BadStartByte", Bytes{0xAA, 0xF1, 3, 8, 1, 2, 1, 2, 3, 17}, 3, -1, -1, true, false},
+                      RxCase{"ShortPayload", Prefix(kGood, 8), 3, -1, 3, true, false},
+                      RxCase{"MaxLenOver240", kGood, 241, -1, -1, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FrameTest, ThreeHeaderBytesThenSilenceFail) {
-  Queue(Prefix(kGood, 3));
-  uint8_t receivedLen = 0xEE;
-  Bytes buffer(3);
-  EXPECT_EQ(frames.RxResponse(kDevice, 8, buffer, 3, receivedLen), -1);
-  EXPECT_EQ(receivedLen, 0xEE);
-  EXPECT_EQ(transport.rxPurges, 1);
-}
-
-TEST_F(FrameTest, NothingReceivedLeavesQueueAlone) {
+// Nothing at all is no reply (1, queue left alone); a header cut short is a
+// bad one (-1, queue emptied).
+TEST_F(FrameTest, SilenceIsNoReplyButThreeHeaderBytesThenSilenceFail) {
   uint8_t receivedLen = 0xEE;
   Bytes buffer(3);
   EXPECT_EQ(frames.RxResponse(kDevice, 8, buffer, 3, receivedLen), 1);
   EXPECT_EQ(frames.RxResponse(kDevice, 8, {}, 0, receivedLen), 1);
   EXPECT_EQ(transport.rxPurges, 0);
-  EXPECT_EQ(receivedLen, 0xEE);
-}
-
-TEST_F(FrameTest, BadChecksumStillCopiesPayload) {
-  Queue(WithChecksumPlusOne(kGood));
-  Bytes buffer(3, 0);
-  uint8_t receivedLen = 0;
+  Queue(Prefix(kGood, 3));
   EXPECT_EQ(frames.RxResponse(kDevice, 8, buffer, 3, receivedLen), -1);
-  EXPECT_EQ(buffer, (Bytes{1, 2, 3}));
+  EXPECT_EQ(transport.rxPurges, 1);
+  EXPECT_EQ(receivedLen, 0xEE);
 }
 
 TEST_F(FrameTest, LargestReplyIsAccepted) {
@@ -152,18 +138,15 @@ TEST_F(FrameTest, TextEndsAtNulAndFailureEmptiesIt) {
   EXPECT_TRUE(text.empty());
 }
 
-TEST_F(FrameTest, PingFindsLiveSizeAfterOneExtraTimeout) {
+// Size 0 finds the live size after one extra time-out; a given size is checked.
+TEST_F(FrameTest, PingFindsOrChecksLiveSize) {
   Bytes buffer(240);
   uint8_t size = 0;
   ASSERT_TRUE(frames.Ping(kDevice, buffer, size));
   EXPECT_EQ(size, 37);
   EXPECT_EQ(transport.timeouts, 1);
   EXPECT_EQ(Payload(0), (Bytes{0, 0, 0}));
-}
-
-TEST_F(FrameTest, PingChecksGivenSize) {
-  Bytes buffer(240);
-  uint8_t size = 36;
+  size = 36;
   EXPECT_FALSE(frames.Ping(kDevice, buffer, size));
   EXPECT_EQ(size, 36);
 }
@@ -225,15 +208,12 @@ TEST_F(FrameTest, SendDataWritesPiecesAndChecksCounts) {
   EXPECT_EQ(device.blocks[2], data);
 }
 
-TEST_F(FrameTest, SendDataFailsOnMiscountedAcknowledgement) {
-  device.countError = -1;  // acknowledges 127 for the first 128 bytes
-  EXPECT_FALSE(frames.SendData(kDevice, 1, Bytes(200, 9)));
-  EXPECT_EQ(device.commands, (Bytes{4, 5}));
-}
-
-TEST_F(FrameTest, SendDataOfNothingOnlyAnnounces) {
+TEST_F(FrameTest, SendDataOfNothingOnlyAnnouncesAndMiscountFails) {
   EXPECT_TRUE(frames.SendData(kDevice, 1, {}));
   EXPECT_EQ(device.commands, Bytes{4});
+  device.countError = -1;  // acknowledges 127 for the first 128 bytes
+  EXPECT_FALSE(frames.SendData(kDevice, 1, Bytes(200, 9)));
+  EXPECT_EQ(device.commands, (Bytes{4, 4, 5}));
 }
 
 struct WindowCase {
