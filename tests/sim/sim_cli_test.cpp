@@ -1,20 +1,16 @@
 // tavomark-cli device against the simulated device: the command contract as a
 // script sees it (output lines and exit codes).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "config_fixture.h"
 #include "sim_process.h"
 #include "value_set.h"
-
-extern char** environ;
 
 namespace tavomark::simtest {
 namespace {
@@ -31,26 +27,15 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // Runs the CLI to its end with stdout and stderr in files of dir.
-CliRun RunCli(const std::filesystem::path& dir, std::vector<std::string> args) {
-  const auto outPath = dir / "cli.out";
-  const auto errPath = dir / "cli.err";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  args.insert(args.begin(), TAVOMARK_CLI_PATH);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
+CliRun RunCli(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+  std::string command = "'" TAVOMARK_CLI_PATH "'";
+  for (const std::string& a : args) command += " '" + a + "'";
+  command += " >'" + (dir / "cli.out").string() + "' 2>'" + (dir / "cli.err").string() + "'";
+  const int status = std::system(command.c_str());
   CliRun run;
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return run;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.out = Slurp(outPath);
-  run.err = Slurp(errPath);
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.out = Slurp(dir / "cli.out");
+  run.err = Slurp(dir / "cli.err");
   return run;
 }
 

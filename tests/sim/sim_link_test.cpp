@@ -17,12 +17,6 @@ namespace {
 
 constexpr uint16_t kDev = 258;
 
-Bytes Pattern(std::size_t n, unsigned seed) {
-  Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed * 13 + i * 5);
-  return b;
-}
-
 class SimLink : public ::testing::Test {
  protected:
   // Starts the simulator and an engine; the port is the simulator's pty,

@@ -185,6 +185,18 @@ std::optional<ReplyFrame> PortClient::Exchange(uint8_t cmd, uint16_t device, con
   return ReadFrame();
 }
 
+Bytes PortClient::ReadBlock(uint16_t device, uint16_t block, std::size_t len) {
+  Bytes all;
+  for (std::size_t off = 0; off < len; off += 128) {
+    const auto n = static_cast<uint8_t>(std::min<std::size_t>(128, len - off));
+    const auto r = Exchange(8, device, {static_cast<uint8_t>(off >> 8), static_cast<uint8_t>(off),
+                                        static_cast<uint8_t>(block >> 8), static_cast<uint8_t>(block), n});
+    if (!r || !r->sumOk || r->payload.size() != n) break;
+    all.insert(all.end(), r->payload.begin(), r->payload.end());
+  }
+  return all;
+}
+
 bool PortClient::Quiet() {
   pollfd p{m_fd, POLLIN, 0};
   return ::poll(&p, 1, 0) == 0;

@@ -21,6 +21,13 @@ inline constexpr int kReplyDeadlineMs = 3000;
 // AA F0 LEN CMD DEV_HI DEV_LO payload SUM, SUM over LEN..payload.
 [[nodiscard]] Bytes MakeFrame(uint8_t cmd, uint16_t device, const Bytes& payload);
 
+// Test data that differs from block to block.
+inline Bytes Pattern(std::size_t n, unsigned seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed * 13 + i * 5);
+  return b;
+}
+
 struct ReplyFrame {
   uint8_t cmd = 0;
   uint16_t device = 0;
@@ -71,6 +78,9 @@ class PortClient {
   [[nodiscard]] std::optional<ReplyFrame> ReadFrame();
   // Sends a request and reads its reply.
   [[nodiscard]] std::optional<ReplyFrame> Exchange(uint8_t cmd, uint16_t device, const Bytes& payload);
+  // Reads a block in pieces of at most 128 bytes, as the PC does; stops at
+  // the first piece that does not come back whole and sound.
+  [[nodiscard]] Bytes ReadBlock(uint16_t device, uint16_t block, std::size_t len);
   // True when no byte is waiting right now.
   [[nodiscard]] bool Quiet();
 

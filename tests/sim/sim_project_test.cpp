@@ -32,18 +32,6 @@ class SimProject : public test::ProjectDirTest {
     ASSERT_TRUE(m_sim.Start(args, error)) << error;
     ASSERT_TRUE(m_port.Open(m_sim.PortPath()));
   }
-  // (Inside the fixture "Bytes" names the base's file reader.)
-  std::vector<uint8_t> Read(uint16_t block, std::size_t len) {
-    std::vector<uint8_t> all;
-    for (std::size_t off = 0; off < len; off += 128) {
-      const auto n = static_cast<uint8_t>(std::min<std::size_t>(128, len - off));
-      const auto r = m_port.Exchange(8, kCode, {static_cast<uint8_t>(off >> 8), static_cast<uint8_t>(off), 0,
-                                                static_cast<uint8_t>(block), n});
-      if (!r || r->payload.size() != n) return all;
-      all.insert(all.end(), r->payload.begin(), r->payload.end());
-    }
-    return all;
-  }
 
   ConfigSet m_config;
   ValToSendSet m_values;
@@ -55,20 +43,19 @@ TEST_F(SimProject, BlocksHoldTheValueFilesImages) {
   DeviceSet expected = CreateDeviceSet(m_config);
   ASSERT_EQ(ValToSendSetToDeviceSet(m_values, expected), 1);
   Launch();
-  EXPECT_EQ(Read(1, expected.param.totalSize), expected.param.buffer);
-  EXPECT_EQ(Read(2, expected.calib.totalSize), expected.calib.buffer);
-  EXPECT_EQ(Read(3, expected.info.totalSize), expected.info.buffer);
+  EXPECT_EQ(m_port.ReadBlock(kCode, 1, expected.param.totalSize), expected.param.buffer);
+  EXPECT_EQ(m_port.ReadBlock(kCode, 2, expected.calib.totalSize), expected.calib.buffer);
+  EXPECT_EQ(m_port.ReadBlock(kCode, 3, expected.info.totalSize), expected.info.buffer);
 }
 
 TEST_F(SimProject, IdentityComesFromTheConfiguration) {
   Launch({"--serial", "7"});
   auto r = m_port.Exchange(11, kCode, {});
   ASSERT_TRUE(r);
+  // code 315, revision "A1", I/O version, parameter 'C' (compVerFw), ..., serial 7
   ASSERT_EQ(r->payload.size(), 18u);
-  EXPECT_EQ(r->payload[0], 0x01);
-  EXPECT_EQ(r->payload[1], 0x3B);
-  EXPECT_EQ(r->payload[2], 'A');
-  EXPECT_EQ(r->payload[3], '1');
+  const std::vector<uint8_t> head(r->payload.begin(), r->payload.begin() + 4);
+  EXPECT_EQ(head, (std::vector<uint8_t>{0x01, 0x3B, 'A', '1'}));
   EXPECT_EQ(r->payload[5], 'C');
   EXPECT_EQ(r->payload[17], 7);
 
