@@ -345,16 +345,5 @@ TEST_F(TempDir, FailedSaveKeepsThePreviousFile) {
   EXPECT_EQ(SaveStructPack(Path("no_such_dir/x.bin"), pack, true), 0);
 }
 
-TEST(AtomicSave, FullDiskIsAFailure) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  // Writes that the system refuses surface when the stream is flushed.
-  FileHandle full("/dev/full", "wb");
-  ASSERT_TRUE(full);
-  StructPack pack = CreateStructPack();
-  pack.records.assign(40, SampleRecord());
-  const int written = WriteBinStructPack(full.get(), pack);
-  EXPECT_TRUE(written == 0 || std::fflush(full.get()) != 0);
-}
-
 }  // namespace
 }  // namespace tavomark
