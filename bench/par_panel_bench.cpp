@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   std::printf("parameter records: %zu\n", data.config.param.records.size());
 
   SettingsBlock settings;
-  ui::EventLoopWait waiter;
+  link::EventLoopWaiter waiter;
   link::EngineOptions options;
   options.ownThread = false;
   options.listPorts = [](std::vector<int32_t>& list) { list.clear(); };

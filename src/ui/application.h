@@ -63,7 +63,9 @@ class Application {
   std::filesystem::path m_projectDir;
   DataSet m_data;
   SettingsBlock m_settings;
-  EventLoopWait m_waiter;
+  // The engine wait: the user-interface thread keeps serving events (repaints,
+  // the main timer) until its request is answered.
+  link::EventLoopWaiter m_waiter;
   std::unique_ptr<link::ProtocolEngine> m_engine;
   std::unique_ptr<PanelContext> m_context;
   std::unique_ptr<MainPanel> m_panel;

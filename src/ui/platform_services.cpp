@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -162,33 +161,5 @@ int SelectPath(UiServices& services, const std::string& title, char* path, std::
 BusyCursor::BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
 
 BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
-
-EventLoopWait::EventLoopWait() = default;
-
-EventLoopWait::~EventLoopWait() = default;
-
-void EventLoopWait::Wait(const std::function<bool()>& served) {
-  while (!served()) {
-    QEventLoop loop;
-    m_loops.push_back(&loop);
-    // A wake-up posted before exec() stays queued, so no answer is missed
-    // between the check above and the loop starting.
-    const int code = loop.exec();
-    m_loops.erase(std::find(m_loops.begin(), m_loops.end(), &loop));
-    // While the application is quitting a new loop returns at once; block on
-    // the dispatcher instead of spinning.
-    if (code < 0) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-}
-
-void EventLoopWait::Wake() {
-  QMetaObject::invokeMethod(this, [this] { QuitLoops(); }, Qt::QueuedConnection);
-}
-
-void EventLoopWait::QuitLoops() {
-  // Every waiter re-checks its own request; an outer loop ends only after the
-  // inner ones have returned.
-  for (QEventLoop* loop : m_loops) loop->quit();
-}
 
 }  // namespace tavomark::ui

@@ -1,10 +1,8 @@
 #pragma once
 // What every panel needs from the desktop around it: message, confirmation
-// and prompt pop-ups, the file dialog, the busy cursor, and the wait for the
-// protocol engine. Panels reach pop-ups only through UiServices, so tests
+// and prompt pop-ups, the file dialog and the busy cursor (the engine wait is
+// link::EventLoopWaiter). Panels reach pop-ups only through UiServices, so tests
 // answer them from a script instead of a person.
-
-#include <QObject>
 
 #include <cstddef>
 #include <deque>
@@ -12,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "request_waiter.h"
-
 class QWidget;
-class QEventLoop;
 
 namespace tavomark::ui {
 
@@ -110,24 +105,6 @@ class BusyCursor {
   ~BusyCursor();
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-// The wait of a panel for the protocol engine: a nested event loop on the
-// user-interface thread, woken by the engine's thread after each answer, so
-// the window keeps repainting and the timer keeps ticking while a request is
-// served. Waits nest: a callback run inside one wait may wait again.
-class EventLoopWait final : public QObject, public link::RequestWaiter {
-  Q_OBJECT
- public:
-  EventLoopWait();
-  ~EventLoopWait() override;
-  void Wait(const std::function<bool()>& served) override;
-  // Thread-safe: posts the wake-up to the user-interface thread.
-  void Wake() override;
-
- private:
-  void QuitLoops();
-  std::vector<QEventLoop*> m_loops;
 };
 
 }  // namespace tavomark::ui

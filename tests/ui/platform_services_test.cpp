@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform_services.h"
+#include "request_waiter.h"
 
 namespace tavomark::ui {
 namespace {
@@ -46,8 +47,8 @@ TEST(SelectPath, OnlyAChosenPathThatFitsReplacesThePath) {
   EXPECT_EQ(services.unexpected, 0);
 }
 
-TEST(EventLoopWait, WaitsNestAndEachReturnsOnceItsAnswerCame) {
-  EventLoopWait waiter;
+TEST(EventLoopWaiter, WaitsNestAndEachReturnsOnceItsAnswerCame) {
+  link::EventLoopWaiter waiter;
   std::atomic<bool> outer{false};
   std::atomic<bool> inner{false};
   bool innerDone = false;
