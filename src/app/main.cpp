@@ -1,11 +1,13 @@
 // tavomark: the desktop program.
 //   tavomark [--project-dir DIR] [--port PORT]
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
+//   tavomark ... --show about|param|live|edit
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
 // 1..255), T_CAN, T_SER, COMn or a device path. --open presses "Open" at start;
 // --screenshot saves the window once the connection has been tried, prints the
 // file's path and quits (pop-ups then go to stderr instead of the screen).
+// --show opens the program on that panel.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,6 +27,7 @@ struct Options {
   std::optional<std::string> port;
   bool open = false;
   std::string screenshot;
+  std::string show;
 };
 
 // Pop-ups for a run nobody watches: texts to stderr, every question answered
@@ -54,7 +57,9 @@ void ScheduleDemo(tavomark::ui::MainPanel* panel, const std::string& screenshot)
   QTimer::singleShot(0, panel, [panel, screenshot] {
     panel->CommOnOff();
     if (screenshot.empty()) return;
-    QTimer::singleShot(3 * tavomark::ui::kMainTimerMs, panel, [panel, screenshot] {
+    // Live data flows from the second tick after connecting; a few more let
+    // the values move.
+    QTimer::singleShot(8 * tavomark::ui::kMainTimerMs, panel, [panel, screenshot] {
       if (panel->grab().save(QString::fromStdString(screenshot), "PNG"))
         std::printf("%s\n", screenshot.c_str());
       else
@@ -75,12 +80,14 @@ Options ParseOptions(const QCoreApplication& app) {
                                       "PORT");
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
-  parser.addOptions({projectOption, portOption, openOption, screenshotOption});
+  const QCommandLineOption showOption("show", "Panel to open on: about, param, live or edit.", "PANEL", "about");
+  parser.addOptions({projectOption, portOption, openOption, screenshotOption, showOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
   options.screenshot = parser.value(screenshotOption).toStdString();
+  options.show = parser.value(showOption).toStdString();
   options.open = parser.isSet(openOption) || !options.screenshot.empty();
   return options;
 }
@@ -97,6 +104,12 @@ int main(int argc, char* argv[]) {
 
   tavomark::ui::StartOptions options;
   options.projectDir = parsed.projectDir;
+  if (const std::optional<int> panel = tavomark::ui::ResolveShowOption(parsed.show)) {
+    options.showPanel = *panel;
+  } else {
+    std::fprintf(stderr, "tavomark: --show %s names no panel (about, param, live, edit)\n", parsed.show.c_str());
+    return 2;
+  }
   if (parsed.port) {
     options.port = tavomark::ui::ResolvePortOption(*parsed.port);
     if (!options.port)

@@ -23,6 +23,7 @@ void RegisterConfigCommands(CLI::App& app, CliContext& ctx);  // model_commands.
 void RegisterValuesCommands(CLI::App& app, CliContext& ctx);  // model_commands.cpp
 void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands.cpp
+void RegisterChannelCommands(CLI::App& app, CliContext& ctx);  // channel_commands.cpp
 // import, and config build (after RegisterConfigCommands: it adds to "config").
 void RegisterImportCommands(CLI::App& app, CliContext& ctx);  // import_commands.cpp
 

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   tavomark::cli::RegisterValuesCommands(app, ctx);
   tavomark::cli::RegisterEvalCommands(app, ctx);
   tavomark::cli::RegisterDeviceCommands(app, ctx);
+  tavomark::cli::RegisterChannelCommands(app, ctx);
   tavomark::cli::RegisterImportCommands(app, ctx);
 
   CLI11_PARSE(app, argc, argv);

@@ -10,6 +10,8 @@ namespace tavomark {
 
 namespace {
 
+constexpr char kTailTag[4] = {'T', 'M', 'X', '1'};
+
 char* PathField(SettingsBlock& s, int i) {
   char* fields[] = {s.lastValueFile, s.lastHeaderFile, s.lastStructTextFile, s.lastNewValueFile};
   return fields[i];
@@ -18,7 +20,7 @@ char* PathField(SettingsBlock& s, int i) {
 }  // namespace
 
 int ReadInitFile(const std::filesystem::path& dir, SettingsBlock& settings) {
-  uint8_t bytes[kSettingsBytes + 1];
+  uint8_t bytes[kSettingsBytes + kSettingsTailBytes + 1];
   std::size_t n = 0;
   {
     FileHandle file(dir / kSettingsFileName, "rb");
@@ -34,14 +36,22 @@ int ReadInitFile(const std::filesystem::path& dir, SettingsBlock& settings) {
     std::memcpy(field, bytes + 2 + i * kSettingsPathBytes, kSettingsPathBytes);
     field[kSettingsPathBytes - 1] = '\0';
   }
+  const uint8_t* tail = bytes + kSettingsBytes;
+  const bool tagged = n >= kSettingsBytes + kSettingsTailBytes && std::memcmp(tail, kTailTag, 4) == 0;
+  settings.liveEditChannels = tagged && tail[4] != 0 ? 1 : 0;
+  settings.liveShowCalib = tagged && tail[5] != 0 ? 1 : 0;
   return 1;
 }
 
 int WriteInitFile(const std::filesystem::path& dir, const SettingsBlock& settings) {
-  uint8_t bytes[kSettingsBytes];
+  uint8_t bytes[kSettingsBytes + kSettingsTailBytes] = {};
   PutU16(bytes, static_cast<uint16_t>(settings.portIndex));
   SettingsBlock copy = settings;
   for (int i = 0; i < 4; ++i) std::memcpy(bytes + 2 + i * kSettingsPathBytes, PathField(copy, i), kSettingsPathBytes);
+  uint8_t* tail = bytes + kSettingsBytes;
+  std::memcpy(tail, kTailTag, 4);
+  tail[4] = settings.liveEditChannels != 0 ? 1 : 0;
+  tail[5] = settings.liveShowCalib != 0 ? 1 : 0;
   const bool ok = SaveFileAtomically(dir / kSettingsFileName, [&](std::FILE* f) {
     return std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes;
   });

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "live_panel.h"
 #include "names.h"
 #include "par_panel.h"
 #include "port_transport.h"
@@ -41,9 +42,7 @@ std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
   std::array<ChildPanelFactory, kChildPanels> panels;
   panels[kHelpPanel] = [](QWidget* parent, PanelContext& context) { return InitHelpPanel(parent, context); };
   panels[kParPanel] = [](QWidget* parent, PanelContext& context) { return InitParPanel(parent, context); };
-  panels[kLivePanel] = [](QWidget* parent, PanelContext&) {
-    return CreatePlaceholderPanel(parent, "LIVE", "Monitor: live data of the device");
-  };
+  panels[kLivePanel] = [](QWidget* parent, PanelContext& context) { return InitLivePanel(parent, context); };
   panels[kEditPanel] = [](QWidget* parent, PanelContext&) {
     return CreatePlaceholderPanel(parent, "EDIT", "Edit: configurations from firmware headers");
   };
@@ -66,6 +65,15 @@ std::optional<int32_t> ResolvePortOption(const std::string& text) {
   ports += text;
   ::setenv("TAVOMARK_PORTS", ports.c_str(), 1);
   return link::ComNumberOfPath(text);
+}
+
+std::optional<int> ResolveShowOption(const std::string& text) {
+  const std::string name = Upper(text);
+  if (name == "ABOUT") return kHelpPanel;
+  if (name == "PARAM") return kParPanel;
+  if (name == "LIVE") return kLivePanel;
+  if (name == "EDIT") return kEditPanel;
+  return std::nullopt;
 }
 
 Application::Application(UiServices& services) : m_services(services), m_data(CreateDataSet()) {}
@@ -105,6 +113,7 @@ int Application::Start(StartOptions options) {
   m_started = true;
 
   (void)m_panel->EnablePanel(kHelpPanel, true);
+  if (options.showPanel != kHelpPanel) m_panel->ChangePanel(options.showPanel);
   m_panel->RefreshTitle();
   (void)m_engine->TlinkInit();
 

@@ -17,8 +17,8 @@
 
 namespace tavomark::ui {
 
-// The about and parameter pages, and placeholders for the live and
-// configuration pages; indexed by PanelIndex.
+// The about, parameter and live pages, and a placeholder for the
+// configuration page; indexed by PanelIndex.
 [[nodiscard]] std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels();
 
 // A port given on the command line: a selector ("-2", "-1", "1" to "255"),
@@ -27,9 +27,13 @@ namespace tavomark::ui {
 // when the text names no port.
 [[nodiscard]] std::optional<int32_t> ResolvePortOption(const std::string& text);
 
+// The panel a --show option names: "about", "param", "live" or "edit".
+[[nodiscard]] std::optional<int> ResolveShowOption(const std::string& text);
+
 struct StartOptions {
   std::filesystem::path projectDir;
   std::optional<int32_t> port;  // preselected instead of the saved port
+  int showPanel = kHelpPanel;    // the panel shown at start
   link::EngineOptions engine;
   std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
 };

@@ -62,6 +62,12 @@ void StructTreeModel::RefreshCells() {
   for (const Node& node : m_nodes) notify(node.children);
 }
 
+void StructTreeModel::RefreshRow(std::size_t position) {
+  if (m_columns.size() < 2 || NodeAt(position) == nullptr) return;
+  emit dataChanged(IndexOf(position, 1), IndexOf(position, static_cast<int>(m_columns.size()) - 1),
+                   {Qt::DisplayRole});
+}
+
 std::size_t StructTreeModel::PositionOf(const QModelIndex& index) const {
   if (!index.isValid() || index.model() != this) return 0;
   return static_cast<std::size_t>(index.internalId());
@@ -127,6 +133,14 @@ QVariant StructTreeModel::data(const QModelIndex& index, int role) const {
   const Record& record = m_pack->records[position - 1];
   if (role == Qt::BackgroundRole) return node->marked ? QVariant(QBrush(QColor(255, 220, 120))) : QVariant();
   if (role == Qt::UserRole) return QVariant::fromValue(static_cast<qulonglong>(position));
+  if (role == Qt::TextAlignmentRole) {
+    const auto found = m_alignment.find(index.column());
+    return found == m_alignment.end() ? QVariant() : QVariant(static_cast<int>(found->second));
+  }
+  if (role == Qt::FontRole) {
+    const auto found = m_font.find(index.column());
+    return found == m_font.end() ? QVariant() : QVariant(found->second);
+  }
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   if (index.column() == 0) return QString::fromLatin1(record.varName, static_cast<int>(strnlen(record.varName, sizeof record.varName)));
   if (!m_cellText) return {};

@@ -7,10 +7,12 @@
 // what is on screen is ever formatted.
 
 #include <QAbstractItemModel>
+#include <QFont>
 #include <QStringList>
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,12 @@ class StructTreeModel final : public QAbstractItemModel {
   void Clear();
   // Tells the views that every cell but the names may have changed.
   void RefreshCells();
+  // The same for the cells of one row.
+  void RefreshRow(std::size_t position);
+  // How a column's cells are drawn: numbers right-aligned in a font whose
+  // digits all have one width, so decimal points line up.
+  void SetAlignment(int column, Qt::Alignment alignment) { m_alignment[column] = alignment; }
+  void SetFont(int column, const QFont& font) { m_font[column] = font; }
 
   // 1-based record position of an index (0 for an invalid index), and back.
   [[nodiscard]] std::size_t PositionOf(const QModelIndex& index) const;
@@ -75,6 +83,8 @@ class StructTreeModel final : public QAbstractItemModel {
   std::vector<std::size_t> m_top;  // positions of the top-level rows
   QStringList m_columns{"Name"};
   StructCellText m_cellText;
+  std::map<int, Qt::Alignment> m_alignment;
+  std::map<int, QFont> m_font;
 };
 
 // Fills the model from the pack. Returns 1, or 0 when the walk fails.

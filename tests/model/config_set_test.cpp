@@ -181,7 +181,7 @@ TEST_F(SettingsTest, RoundTripOfTheWholeBlock) {
   SetText(s.lastNewValueFile, std::string(400, 'x'));  // cut to 259
   ASSERT_EQ(WriteInitFile(m_dir, s), 0);
   const auto bytes = Bytes(Path("tavomark.ini"));
-  ASSERT_EQ(bytes.size(), 1042u);
+  ASSERT_EQ(bytes.size(), 1050u);
   EXPECT_EQ(bytes[0], 0xFE);
   EXPECT_EQ(bytes[1], 0xFF);
   EXPECT_EQ(bytes[2], '/');
@@ -192,6 +192,34 @@ TEST_F(SettingsTest, RoundTripOfTheWholeBlock) {
   EXPECT_EQ(back.portIndex, -2);
   EXPECT_STREQ(back.lastValueFile, "/data/values/demo.vts");
   EXPECT_EQ(std::string(back.lastNewValueFile), std::string(259, 'x'));
+}
+
+// The view settings ride behind the 1042-byte block: a block written by an
+// older version reads with them off, and their tail is tagged.
+TEST_F(SettingsTest, ViewSettingsTailIsTaggedAndOptional) {
+  SettingsBlock s;
+  s.portIndex = 3;
+  s.liveShowCalib = 1;
+  ASSERT_EQ(WriteInitFile(m_dir, s), 0);
+  std::vector<uint8_t> bytes = Bytes(Path("tavomark.ini"));
+  const std::vector<uint8_t> tail(bytes.begin() + 1042, bytes.end());
+  EXPECT_EQ(tail, (std::vector<uint8_t>{'T', 'M', 'X', '1', 0, 1, 0, 0}));
+
+  SettingsBlock back;
+  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
+  EXPECT_EQ(back.liveEditChannels, 0);
+  EXPECT_EQ(back.liveShowCalib, 1);
+
+  bytes.resize(1042);
+  WriteBytes(Path("tavomark.ini"), bytes);
+  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
+  EXPECT_EQ(back.portIndex, 3);
+  EXPECT_EQ(back.liveShowCalib, 0);
+
+  bytes.insert(bytes.end(), {'X', 'X', 'X', '1', 1, 1, 0, 0});
+  WriteBytes(Path("tavomark.ini"), bytes);
+  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
+  EXPECT_EQ(back.liveEditChannels, 0) << "an unknown tail is ignored";
 }
 
 TEST_F(SettingsTest, ShortOrMissingFileFailsAndClearsTheFields) {

@@ -66,7 +66,7 @@ TEST_F(AppTest, MissingSettingsFileStartsWithPortZeroAndWritesANewOne) {
   ASSERT_EQ(StartApp(), 0);
   EXPECT_EQ(Control<QComboBox>("RINGport")->count(), 0);
   const std::vector<uint8_t> bytes = Bytes(Path("tavomark.ini"));
-  ASSERT_EQ(bytes.size(), 1042u);
+  ASSERT_EQ(bytes.size(), 1050u);
   EXPECT_EQ(bytes[0], 0);
   EXPECT_EQ(bytes[1], 0);
   EXPECT_EQ(Title(), kTitleWithoutFile);
