@@ -210,7 +210,7 @@ void LivePanel::HilightTabRefreshRow(const Record* record, int slot) {
       }
     }
   }
-  widget->setCurrentCell(row, kColumnUnit);
+  widget->setCurrentCell(row, kColumnUnit, QItemSelectionModel::NoUpdate);
   m_hilightTable = table;
 }
 
@@ -268,7 +268,7 @@ void LivePanel::InfoTabPopulate(const Record* record, int slot) {
     SetCellText(table, slot, kColumnValue, {});
     if (!IsBitField(*record)) SetCellText(table, slot, kColumnUnit, Unit(*record));
   }
-  table->setCurrentCell(slot, kColumnUnit);
+  table->setCurrentCell(slot, kColumnUnit, QItemSelectionModel::NoUpdate);
 }
 
 void LivePanel::InfoTabRefresh() {

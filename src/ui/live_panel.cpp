@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTreeView>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -140,10 +141,12 @@ void LivePanel::SetUpPages() {
   m_treeModel->SetAlignment(kColumnValue, Qt::AlignRight | Qt::AlignVCenter);
   m_treeModel->SetFont(kColumnValue, QFontDatabase::systemFont(QFontDatabase::FixedFont));
   tree->setModel(m_treeModel.get());
+  // Widths are fitted once per rebuild: sizing to contents on every change
+  // would measure every row of the tree on every tick.
   tree->header()->setStretchLastSection(false);
   tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  tree->header()->setSectionResizeMode(kColumnValue, QHeaderView::ResizeToContents);
-  tree->header()->setSectionResizeMode(kColumnUnit, QHeaderView::ResizeToContents);
+  tree->header()->setSectionResizeMode(kColumnValue, QHeaderView::Interactive);
+  tree->header()->setSectionResizeMode(kColumnUnit, QHeaderView::Interactive);
 
   const QStringList valueColumns{"Name", "Value", "Unit"};
   SetUpTable(m_form->TABLE1, kHilightRows, valueColumns);
@@ -151,7 +154,6 @@ void LivePanel::SetUpPages() {
   QStringList bitColumns{"Name"};
   for (int bit = 0; bit < kBitCells; ++bit) bitColumns << QString::number(bit);
   SetUpTable(m_form->TABLE3, 6, bitColumns);
-  m_form->TABLE3->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_form->TABLE3->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   m_form->TABLE3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_form->TABLE3->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -168,10 +170,10 @@ void LivePanel::SetUpTable(QTableWidget* table, int rows, const QStringList& col
   table->setRowCount(rows);
   table->setHorizontalHeaderLabels(columns);
   table->verticalHeader()->hide();
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
   QHeaderView* header = table->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::Interactive);
   header->setSectionResizeMode(0, QHeaderView::Stretch);
-  for (int column = 1; column < table->columnCount(); ++column)
-    header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < table->columnCount(); ++column) {
@@ -244,12 +246,7 @@ int LivePanel::LivePanelUpdate(bool connected) {
       // never match the device's buffer, so it is not asked for.
       const uint16_t size = GetStructByteSize(Monitor());
       if (size != 0 && size <= 0xFF) live = m_context.engine.TlinkGetLiveData(static_cast<uint8_t>(size));
-      if (live) {
-        HilightTabUpdate(page, *live);
-        GraphTabUpdate(*live);
-        TreeTabUpdate(*live);
-        CalibTabUpdate(page, &*live);
-      }
+      if (live) LivePagesUpdate(page, *live);
     } else {
       m_polling = false;
     }
@@ -262,15 +259,41 @@ int LivePanel::LivePanelUpdate(bool connected) {
   return 1;
 }
 
+void LivePanel::LivePagesUpdate(int page, const std::vector<uint8_t>& live) {
+  HilightTabUpdate(page, live);
+  GraphTabUpdate(live);
+  TreeTabUpdate(live);
+  CalibTabUpdate(page, &live);
+}
+
 int LivePanel::LivePanelRefresh() {
   TreeTabRefresh(kTabAll);
   for (int page : {kTabGraph1, kTabGraph2, kTabGraph3}) GraphTabRefresh(page);
   HilightTabRefresh();
   CalibTabRefresh();
   InfoTabRefresh();
+  FitColumns();
   m_form->TAB->setCurrentIndex(kTabHilight);
   m_built = true;
   return 1;
+}
+
+// Values are at most a dozen digits in a font whose digits share one width;
+// names and units are measured once, here.
+void LivePanel::FitColumns() {
+  const QFontMetrics digits(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  const int valueWidth = digits.horizontalAdvance(QString(13, QChar('0')));
+  QTreeView* tree = m_form->TREE;
+  int unitWidth = tree->fontMetrics().horizontalAdvance("Unit");
+  for (const Record& record : Monitor().records)
+    unitWidth = std::max(unitWidth, tree->fontMetrics().horizontalAdvance(QString::fromStdString(UnitText(record))));
+  tree->header()->resizeSection(kColumnValue, valueWidth);
+  tree->header()->resizeSection(kColumnUnit, unitWidth + 16);
+  for (QTableWidget* table : {m_form->TABLE1, m_form->TABLE2, m_form->TABLE_INFO}) {
+    table->horizontalHeader()->resizeSection(kColumnValue, valueWidth);
+    table->resizeColumnToContents(kColumnUnit);
+  }
+  for (int column = 1; column <= kBitCells; ++column) m_form->TABLE3->resizeColumnToContents(column);
 }
 
 void LivePanel::LiveUpdateButton(bool connected) {

@@ -137,6 +137,9 @@ class LivePanel final : public QObject, public ChildPanel {
   bool LivePanelTerminate();
   // The main timer's tick: one live request, then the pages; 1.
   int LivePanelUpdate(bool connected);
+  // Hands one live buffer to the pages, in order: highlight, charts, tree,
+  // calibration (each acts only when it is the page shown or must advance).
+  void LivePagesUpdate(int page, const std::vector<uint8_t>& live);
   // Rebuilds every page from the data set; the highlight page becomes the
   // active one. 1.
   int LivePanelRefresh();
@@ -205,6 +208,7 @@ class LivePanel final : public QObject, public ChildPanel {
 
   void SetUpPages();
   void SetUpTable(QTableWidget* table, int rows, const QStringList& columns);
+  void FitColumns();
   void AddForcedButtons(int page);
   [[nodiscard]] StructPack& Monitor() const;
   [[nodiscard]] const Record* SlotRecord(int page, int slot) const;
