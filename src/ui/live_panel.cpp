@@ -16,6 +16,7 @@
 #include <optional>
 #include <utility>
 
+#include "graph_tab.h"
 #include "names.h"
 #include "platform_services.h"
 #include "protocol_engine.h"
@@ -62,6 +63,10 @@ LivePanel::LivePanel(QWidget* parent, PanelContext& context)
       m_widget(parent) {
   m_form->setupUi(&m_widget);
   SetUpPages();
+  QWidget* const chartAreas[] = {m_form->chartArea, m_form->chartArea2, m_form->chartArea3};
+  for (int i = 0; i < 3; ++i)
+    m_graphs[static_cast<std::size_t>(i)] =
+        std::make_unique<GraphTab>(chartAreas[i], kTabGraph1 + i, context, [this] { return SelectedTreePosition(); });
   for (int page = 0; page < kLivePages; ++page) AddForcedButtons(page);
 
   // The tree, highlight and chart pages keep the two reset buttons of the
@@ -91,6 +96,7 @@ LivePanel::LivePanel(QWidget* parent, PanelContext& context)
   connect(m_form->cbDelInfo, &QPushButton::clicked, this, [this] { DelInfo(); });
   connect(m_form->cbEditChannels, &QCheckBox::toggled, this, [this](bool on) { EditChannels(on); });
   connect(m_form->cbShowCalib, &QCheckBox::toggled, this, [this](bool on) { ShowCalibration(on); });
+  connect(m_form->TAB, &QTabWidget::currentChanged, this, [this] { ShowGraphs(); });
   for (int table = 0; table < 3; ++table) {
     QTableWidget* widget = HilightTableWidget(table);
     connect(widget, &QTableWidget::currentCellChanged, this, [this, table] { TableChange(table); });
@@ -128,8 +134,6 @@ void LivePanel::SetUpPages() {
   m_form->cbAddInfo->setObjectName("cbAdd");
   m_form->cbDelInfo->setObjectName("cbDel");
   m_form->TABLE_INFO->setObjectName("TABLE");
-  for (QWidget* chart : {static_cast<QWidget*>(m_form->CHART2), static_cast<QWidget*>(m_form->CHART3)})
-    chart->setObjectName("CHART");
 
   QTreeView* tree = m_form->TREE;
   m_treeModel->SetColumns({"Name", "Value", "Unit"});
@@ -207,6 +211,7 @@ void LivePanel::AddForcedButtons(int page) {
 
 bool LivePanel::LivePanelEnable(bool flag) {
   m_shown = flag;
+  ShowGraphs();
   if (!flag) {
     m_active = false;
     return true;
@@ -220,6 +225,7 @@ bool LivePanel::LivePanelEnable(bool flag) {
   } else {
     CalibTabUpdate(kTabCalib, nullptr);
   }
+  ShowGraphs();
   m_active = true;
   return true;
 }
@@ -259,9 +265,10 @@ int LivePanel::LivePanelUpdate(bool connected) {
   return 1;
 }
 
-void LivePanel::LivePagesUpdate(int page, const std::vector<uint8_t>& live) {
+void LivePanel::LivePagesUpdate(int page, const std::vector<uint8_t>& live, double seconds) {
+  if (seconds < 0) seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
   HilightTabUpdate(page, live);
-  GraphTabUpdate(live);
+  GraphTabUpdate(live, seconds);
   TreeTabUpdate(live);
   CalibTabUpdate(page, &live);
 }
@@ -431,12 +438,14 @@ void LivePanel::SetSlot(int page, int slot, std::size_t position) {
 }
 
 // The choice is kept at once, so a crash or a power cut does not lose it.
-void LivePanel::SaveChannels() {
-  UserConfSet& user = m_context.dataSet.user;
-  const std::filesystem::path path = GetUserConfPath(m_context.projectDir, user.header);
+void SaveUserChannels(PanelContext& context) {
+  UserConfSet& user = context.dataSet.user;
+  const std::filesystem::path path = GetUserConfPath(context.projectDir, user.header);
   if (!SaveUserConfSet(path, user))
-    m_context.services.MessagePopup("Channels", "Can't save the channels in " + path.string());
+    context.services.MessagePopup("Channels", "Can't save the channels in " + path.string());
 }
+
+void LivePanel::SaveChannels() { SaveUserChannels(m_context); }
 
 void LivePanel::AddChannel() {
   Command command(*this);
@@ -535,6 +544,7 @@ void LivePanel::ShowCalibration(bool shown) {
 }
 
 void LivePanel::ShowChannelButtons(bool shown) {
+  for (const auto& graph : m_graphs) graph->ShowTraceButtons(shown);
   for (QWidget* button : {static_cast<QWidget*>(m_form->cbAdd), static_cast<QWidget*>(m_form->cbDel),
                           static_cast<QWidget*>(m_form->cbMoveUp), static_cast<QWidget*>(m_form->cbMoveDw),
                           static_cast<QWidget*>(m_form->cbAddInfo), static_cast<QWidget*>(m_form->cbDelInfo)})
@@ -543,9 +553,22 @@ void LivePanel::ShowChannelButtons(bool shown) {
 
 // ---- the chart and calibration pages ----------------------------------------
 
-void LivePanel::GraphTabRefresh(int) {}
+GraphTab& LivePanel::Graph(int page) const { return *m_graphs[static_cast<std::size_t>(page - kTabGraph1)]; }
 
-void LivePanel::GraphTabUpdate(std::span<const uint8_t>) {}
+void LivePanel::GraphTabRefresh(int page) {
+  if (page >= kTabGraph1 && page <= kTabGraph3) Graph(page).GraphTabRefresh();
+}
+
+// Every chart takes the point, whichever page is shown.
+void LivePanel::GraphTabUpdate(std::span<const uint8_t> live, double seconds) {
+  for (const auto& graph : m_graphs) graph->GraphTabUpdate(live, seconds);
+}
+
+// Only the chart on screen draws its points.
+void LivePanel::ShowGraphs() {
+  const int page = m_form->TAB->currentIndex();
+  for (int i = 0; i < 3; ++i) m_graphs[static_cast<std::size_t>(i)]->SetShown(m_shown && page == kTabGraph1 + i);
+}
 
 void LivePanel::CalibTabRefresh() {}
 

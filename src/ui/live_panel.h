@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,7 +43,12 @@ class LivePanel;
 
 namespace tavomark::ui {
 
+class GraphTab;
 class StructTreeModel;
+
+// Saves the user configuration (the channels of every live page) to its file
+// in the project's config folder; a failure is told to the user.
+void SaveUserChannels(PanelContext& context);
 
 // The pages of the tab control; each also names its list of channel slots.
 enum LivePage : int {
@@ -139,7 +145,9 @@ class LivePanel final : public QObject, public ChildPanel {
   int LivePanelUpdate(bool connected);
   // Hands one live buffer to the pages, in order: highlight, charts, tree,
   // calibration (each acts only when it is the page shown or must advance).
-  void LivePagesUpdate(int page, const std::vector<uint8_t>& live);
+  // The charts take seconds as the time of the points; without it, the time
+  // since the panel was made.
+  void LivePagesUpdate(int page, const std::vector<uint8_t>& live, double seconds = -1.0);
   // Rebuilds every page from the data set; the highlight page becomes the
   // active one. 1.
   int LivePanelRefresh();
@@ -193,6 +201,8 @@ class LivePanel final : public QObject, public ChildPanel {
   [[nodiscard]] StructTreeModel& TreeModel() const { return *m_treeModel; }
   [[nodiscard]] QTableWidget* HilightTableWidget(int table) const;
   [[nodiscard]] QTableWidget* InfoTable() const;
+  // The chart of a chart page (kTabGraph1 to kTabGraph3).
+  [[nodiscard]] GraphTab& Graph(int page) const;
   // The items (list position - 1) the last tree update wrote, in order.
   [[nodiscard]] const std::vector<std::size_t>& LastTreeItems() const { return m_lastTreeItems; }
   // The forced-function buttons of a page, in table order.
@@ -219,7 +229,8 @@ class LivePanel final : public QObject, public ChildPanel {
   void ShowInfoRecord();
   void ShowErrorList(bool connected);
   void GraphTabRefresh(int page);
-  void GraphTabUpdate(std::span<const uint8_t> live);
+  void GraphTabUpdate(std::span<const uint8_t> live, double seconds);
+  void ShowGraphs();
   void CalibTabRefresh();
   void CalibTabUpdate(int page, const std::vector<uint8_t>* live);
   void ShowChannelButtons(bool shown);
@@ -229,6 +240,9 @@ class LivePanel final : public QObject, public ChildPanel {
   std::unique_ptr<StructTreeModel> m_treeModel;
   QWidget m_widget;
   std::array<std::array<QPushButton*, kForcedFunctions.size()>, kLivePages> m_forced{};
+  // After the widget: the charts go first.
+  std::array<std::unique_ptr<GraphTab>, 3> m_graphs;
+  std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 
   std::vector<std::string> m_treeText;  // the value column, per record position - 1
   std::vector<std::size_t> m_lastTreeItems;

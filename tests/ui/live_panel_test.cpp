@@ -16,6 +16,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <QChart>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include "graph_tab.h"
 #include "live_panel.h"
 #include "struct_tree_model.h"
 #include "ui_test_util.h"
@@ -317,6 +322,63 @@ TEST_F(LiveTest, ChannelEditingKeepsToTheSlotsAndIsSavedAtOnce) {
   EXPECT_TRUE(m_services.shown.empty());
 }
 
+
+TEST(StripHistory, KeepsTheLastPointsInOrder) {
+  ui::StripHistory history(3);
+  for (int i = 1; i <= 5; ++i) history.Add(i * 0.2, {double(i), 0, 0, -double(i)});
+  ASSERT_EQ(history.Size(), 3u);
+  EXPECT_DOUBLE_EQ(history.Time(0), 0.6);
+  EXPECT_DOUBLE_EQ(history.Value(0, 2), 5);
+  EXPECT_DOUBLE_EQ(history.Value(3, 0), -3);
+  EXPECT_EQ(ui::StripHistoryCsv(history, {"speed", "", "a,b", "t"}),
+            "time_s,speed,trace2,\"a,b\",t\n0.6,3,0,0,-3\n0.8,4,0,0,-4\n1,5,0,0,-5\n");
+  history.Clear();
+  EXPECT_EQ(history.Size(), 0u);
+}
+
+TEST_F(LiveTest, ChartScalingPauseAndClear) {
+  ShowLive();
+  Tabs()->setCurrentIndex(ui::kTabGraph1);
+  ui::GraphTab& chart = m_live->Graph(ui::kTabGraph1);
+  auto* page = Tabs()->widget(ui::kTabGraph1);
+  for (const char* name : {"cbTrace1", "cbTrace4"}) EXPECT_TRUE(page->findChild<QWidget*>(name)->isHidden()) << name;
+  EXPECT_EQ(page->findChild<QLineEdit*>("Ymin")->text(), "0.00");
+  EXPECT_EQ(page->findChild<QLineEdit*>("Ymax")->text(), "100.00");
+
+  // A fixed range only when Ymax is above Ymin.
+  page->findChild<QCheckBox*>("AUTOSCALE_Y")->setChecked(false);
+  page->findChild<QLineEdit*>("Ymin")->setText("10");
+  page->findChild<QLineEdit*>("Ymax")->setText("90");
+  chart.ScaleY();
+  auto* axis = qobject_cast<QValueAxis*>(chart.AxisY());
+  ASSERT_NE(axis, nullptr);
+  EXPECT_DOUBLE_EQ(axis->min(), 10);
+  EXPECT_DOUBLE_EQ(axis->max(), 90);
+  page->findChild<QLineEdit*>("Ymin")->setText("50");
+  page->findChild<QLineEdit*>("Ymax")->setText("20");
+  chart.ScaleY();
+  EXPECT_DOUBLE_EQ(axis->min(), 10);
+  EXPECT_DOUBLE_EQ(axis->max(), 90);
+  page->findChild<QLineEdit*>("Ymax")->setText("1e");
+  chart.ScaleY();
+  ExpectOneMessage("Chart Scale", "Ymax: \"1e\" is not a number");
+  EXPECT_EQ(page->findChild<QLineEdit*>("Ymax")->text(), "90.00");
+
+  // Paused, the chart keeps its points and shows them when it resumes.
+  const std::vector<uint8_t> live = LiveBuffer({});
+  m_live->LivePagesUpdate(ui::kTabGraph1, live, 1.0);
+  chart.PauseChart(true);
+  for (int i = 2; i <= 4; ++i) m_live->LivePagesUpdate(ui::kTabGraph1, live, i);
+  EXPECT_EQ(chart.Series(0)->count(), 1);
+  EXPECT_EQ(chart.History().Size(), 4u);
+  chart.PauseChart(false);
+  EXPECT_EQ(chart.Series(0)->count(), 4);
+  EXPECT_DOUBLE_EQ(chart.AxisX()->max(), 4);
+  page->findChild<QPushButton*>("cbClear")->click();
+  EXPECT_EQ(chart.Series(0)->count(), 0);
+  EXPECT_EQ(chart.History().Size(), 0u);
+}
+
 #ifdef TAVOMARK_SIM_PATH
 
 class LiveLinkTest : public LiveTest {
@@ -409,6 +471,40 @@ TEST_F(LiveLinkTest, EachForcedFunctionIsOneLiveRequestWithMode1) {
   Control("TBcom")->click();
   Panel().MainHandler();
   EXPECT_FALSE(m_live->ForcedButtons(ui::kTabInfo)[0]->isEnabled());
+}
+
+
+TEST_F(LiveLinkTest, ChartsFollowTheirRecordsOnEveryPage) {
+  Connect();
+  Panel().MainHandler();
+  // Trace 1 of the first chart shows the counter; trace 2 stays empty.
+  Tabs()->setCurrentIndex(ui::kTabAll);
+  SelectTreeItem(kLife);
+  Tabs()->setCurrentIndex(ui::kTabGraph1);
+  ui::GraphTab& chart = m_live->Graph(ui::kTabGraph1);
+  auto* page = Tabs()->widget(ui::kTabGraph1);
+  Control<QCheckBox>("cbEditChannels")->click();
+  page->findChild<QPushButton*>("cbTrace1")->click();
+  EXPECT_EQ(chart.Legend(0), "lifeCount");
+  EXPECT_EQ(Slot(ui::kTabGraph1, 0), kLife);
+  // A container empties the legend; the trace keeps its record.
+  SelectTreeItem(kFlags);
+  page->findChild<QPushButton*>("cbTrace1")->click();
+  EXPECT_EQ(chart.Legend(0), "");
+  EXPECT_EQ(Slot(ui::kTabGraph1, 0), kLife);
+
+  for (int tick = 0; tick < 4; ++tick) Panel().MainHandler();
+  const ui::StripHistory& history = chart.History();
+  ASSERT_EQ(history.Size(), 4u);
+  for (std::size_t i = 1; i < history.Size(); ++i) {
+    EXPECT_EQ(history.Value(0, i), history.Value(0, i - 1) + 1) << "the counter counts the live replies";
+    EXPECT_EQ(history.Value(1, i), 0.0);
+    EXPECT_GT(history.Time(i), history.Time(i - 1));
+  }
+  EXPECT_EQ(chart.Series(0)->count(), 4);
+  // The charts not shown took every point too.
+  EXPECT_EQ(m_live->Graph(ui::kTabGraph3).History().Size(), 4u);
+  EXPECT_EQ(m_live->Graph(ui::kTabGraph3).Series(0)->count(), 0);
 }
 
 class LiveInfoTest : public LiveLinkTest, public ::testing::WithParamInterface<bool> {};
