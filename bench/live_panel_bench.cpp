@@ -4,6 +4,9 @@
 // 100 values), inside the main panel on Qt's offscreen platform:
 //   all        the All page shown, scrolled into the middle of the tree
 //   highlight  the highlight page with 42 values and 6 flag-word rows
+//   charts     the first chart page shown, the three charts with four traces
+//              each, after 1, 10 and 60 minutes of ticks at 200 ms (the
+//              resident memory is printed beside each)
 // Every run brings a new live buffer, so every value shown changes. Each is
 // timed alone and with the repaint it causes.
 // Usage: live_panel_bench [runs]   (prints the best, median and worst run)
@@ -24,6 +27,7 @@
 
 #include "application.h"
 #include "fixed_text.h"
+#include "graph_tab.h"
 #include "live_panel.h"
 #include "main_panel.h"
 #include "platform_services.h"
@@ -80,6 +84,16 @@ StructPack Small(const std::string& root) {
   pack.header.codeProj = 315;
   pack.header.compVerFw = 'C';
   return pack;
+}
+
+long ResidentKiB() {
+  long pages = 0;
+  long resident = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return resident * 4;
 }
 
 struct Figures {
@@ -179,6 +193,31 @@ int main(int argc, char** argv) {
   std::printf("the update and the repaint it causes:\n");
   Print("all", all, 2);
   Print("highlight", highlight, 1);
+
+  for (std::size_t page = 0; page < 3; ++page)
+    for (std::size_t trace = 0; trace < 4; ++trace)
+      data.user.SetEntry(ui::kTabGraph1 + page, trace, static_cast<uint32_t>(200 + page * 10 + trace));
+  for (int page = ui::kTabGraph1; page <= ui::kTabGraph3; ++page) live->Graph(page).GraphTabRefresh();
+  tabs->setCurrentIndex(ui::kTabGraph1);
+  QApplication::processEvents();
+  double seconds = 0;
+  long ticks = 0;
+  std::printf("charts, one tick (update alone / with its repaint):\n");
+  for (const long minutes : {1L, 10L, 60L}) {
+    for (; ticks < minutes * 300; ++ticks) {
+      next();
+      live->LivePagesUpdate(ui::kTabGraph1, buffer, seconds += 0.2);
+    }
+    QApplication::processEvents();
+    const Figures update = Time(runs, next, [&] { live->LivePagesUpdate(ui::kTabGraph1, buffer, seconds += 0.2); });
+    const Figures painted = Time(runs, next, [&] {
+      live->LivePagesUpdate(ui::kTabGraph1, buffer, seconds += 0.2);
+      QApplication::processEvents();
+    });
+    std::printf("after %2ld min  update best %6.3f median %6.3f ms  with repaint best %6.3f median %6.3f ms  "
+                "(target < 1 ms)  resident %ld KiB\n",
+                minutes, update.best, update.median, painted.best, painted.median, ResidentKiB());
+  }
   main.TerminateMainPanel();
   return 0;
 }

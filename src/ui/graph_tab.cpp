@@ -238,38 +238,59 @@ void GraphTab::GraphTabUpdate(std::span<const uint8_t> live, double seconds) {
       values[trace] = value;
   }
   m_history.Add(seconds, values);
-  if (m_shown && !m_paused) Redraw();
+  if (m_shown && !m_paused) AppendLast();
 }
 
-void GraphTab::Redraw() {
+// The drawing follows the history by one point.
+void GraphTab::AppendLast() { Redraw(); }
+
+void GraphTab::FitAxes() {
   const std::size_t count = m_history.Size();
+  if (count == 0) return;
+  // Every change of an axis lays out every series again: the x axis moves on
+  // in steps of a twentieth of the span shown, so most ticks leave it alone.
+  const double first = m_history.Time(0);
+  const double last = m_history.Time(count - 1);
+  const double span = std::max(last - first, 1.0);
+  if (last > m_axisX->max() || first < m_axisX->min() - span || m_axisX->max() - last > span / 10) {
+    const double step = span / 20;
+    m_axisX->setRange(first, std::ceil(last / step) * step + step);
+  }
+  if (!m_autoscale) return;
+  const bool log = m_axisLog != nullptr;
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
-  const bool log = m_axisLog != nullptr;
   for (std::size_t trace = 0; trace < kTraces; ++trace) {
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(count));
     for (std::size_t i = 0; i < count; ++i) {
       const double value = m_history.Value(trace, i);
-      points.append(QPointF(m_history.Time(i), value));
       if (log && value <= 0) continue;
       low = std::min(low, value);
       high = std::max(high, value);
     }
-    m_series[trace]->replace(points);
   }
-  if (count > 0) {
-    const double first = m_history.Time(0);
-    const double last = m_history.Time(count - 1);
-    m_axisX->setRange(first, last > first ? last : first + 1.0);
-  }
-  if (m_autoscale && low <= high) {
-    const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(high) * 0.05, 1.0);
-    if (log)
+  if (low > high) return;
+  // The y axis changes only when a point leaves it or the points use less
+  // than half of it.
+  if (log) {
+    if (low < m_axisLog->min() || high > m_axisLog->max() || high < m_axisLog->max() / 4)
       m_axisLog->setRange(low / 1.2, high * 1.2);
-    else
+  } else {
+    const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(high) * 0.05, 1.0);
+    const double shown = m_axisY->max() - m_axisY->min();
+    if (low < m_axisY->min() || high > m_axisY->max() || (high - low + 2 * margin) < shown / 2)
       m_axisY->setRange(low - margin, high + margin);
   }
+}
+
+void GraphTab::Redraw() {
+  const std::size_t count = m_history.Size();
+  for (std::size_t trace = 0; trace < kTraces; ++trace) {
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(count));
+    for (std::size_t i = 0; i < count; ++i) points.append(QPointF(m_history.Time(i), m_history.Value(trace, i)));
+    m_series[trace]->replace(points);
+  }
+  FitAxes();
 }
 
 void GraphTab::SetTrace(std::size_t trace) {

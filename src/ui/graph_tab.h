@@ -106,8 +106,10 @@ class GraphTab final : public QObject {
 
  private:
   void BuildControls(QWidget* area);
-  // Hands the kept points to the drawing and fits the x axis to them.
+  // Hands the kept points to the drawing and fits the axes to them.
   void Redraw();
+  void AppendLast();
+  void FitAxes();
   void UseLogAxis(bool log);
   [[nodiscard]] bool ReadLimit(QLineEdit* field, double& value);
 

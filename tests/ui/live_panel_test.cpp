@@ -373,7 +373,8 @@ TEST_F(LiveTest, ChartScalingPauseAndClear) {
   EXPECT_EQ(chart.History().Size(), 4u);
   chart.PauseChart(false);
   EXPECT_EQ(chart.Series(0)->count(), 4);
-  EXPECT_DOUBLE_EQ(chart.AxisX()->max(), 4);
+  EXPECT_DOUBLE_EQ(chart.AxisX()->min(), 1);
+  EXPECT_GE(chart.AxisX()->max(), 4);
   page->findChild<QPushButton*>("cbClear")->click();
   EXPECT_EQ(chart.Series(0)->count(), 0);
   EXPECT_EQ(chart.History().Size(), 0u);
