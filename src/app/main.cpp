@@ -2,12 +2,14 @@
 //   tavomark [--project-dir DIR] [--port PORT]
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 //   tavomark ... --show about|param|live|edit
+//   tavomark ... --replay FILE.csv
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
 // 1..255), T_CAN, T_SER, COMn or a device path. --open presses "Open" at start;
 // --screenshot saves the window once the connection has been tried, prints the
 // file's path and quits (pop-ups then go to stderr instead of the screen).
-// --show opens the program on that panel.
+// --show opens the program on that panel; --replay plays a live recording
+// through the live panel.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,6 +21,7 @@
 #include <memory>
 
 #include "application.h"
+#include "live_panel.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ struct Options {
   bool open = false;
   std::string screenshot;
   std::string show;
+  std::string replay;
 };
 
 // Pop-ups for a run nobody watches: texts to stderr, every question answered
@@ -81,13 +85,15 @@ Options ParseOptions(const QCoreApplication& app) {
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
   const QCommandLineOption showOption("show", "Panel to open on: about, param, live or edit.", "PANEL", "about");
-  parser.addOptions({projectOption, portOption, openOption, screenshotOption, showOption});
+  const QCommandLineOption replayOption("replay", "Play a live recording (CSV) through the live panel.", "FILE");
+  parser.addOptions({projectOption, portOption, openOption, screenshotOption, showOption, replayOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
   options.screenshot = parser.value(screenshotOption).toStdString();
   options.show = parser.value(showOption).toStdString();
+  options.replay = parser.value(replayOption).toStdString();
   options.open = parser.isSet(openOption) || !options.screenshot.empty();
   return options;
 }
@@ -123,6 +129,11 @@ int main(int argc, char* argv[]) {
                                                : windowServices);
   if (program.Start(std::move(options)) != 0) return -1;
   windowServices.SetParent(program.Panel());
+  if (!parsed.replay.empty()) {
+    program.Panel()->ChangePanel(tavomark::ui::kLivePanel);
+    auto* live = dynamic_cast<tavomark::ui::LivePanel*>(program.Panel()->Child(tavomark::ui::kLivePanel));
+    if (live == nullptr || !live->StartReplay(parsed.replay)) return 1;
+  }
   if (parsed.open) ScheduleDemo(program.Panel(), parsed.screenshot);
   return program.Run();
 }

@@ -1,13 +1,16 @@
 #include "live_panel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeView>
@@ -68,6 +71,7 @@ LivePanel::LivePanel(QWidget* parent, PanelContext& context)
     m_graphs[static_cast<std::size_t>(i)] =
         std::make_unique<GraphTab>(chartAreas[i], kTabGraph1 + i, context, [this] { return SelectedTreePosition(); });
   for (int page = 0; page < kLivePages; ++page) AddForcedButtons(page);
+  SetUpRecordControls();
 
   // The tree, highlight and chart pages keep the two reset buttons of the
   // device's counters and error list hidden; the info and calibration pages
@@ -239,6 +243,8 @@ bool LivePanel::LivePanelTerminate() {
 
 int LivePanel::LivePanelUpdate(bool connected) {
   LiveUpdateButton(connected);
+  // A replay feeds the pages itself; the device is not asked meanwhile.
+  if (m_replay.active) return 1;
   // A value file of another configuration arrived while the page was shown.
   if (m_active && Monitor().header.isNew) {
     Monitor().header.isNew = 0;
@@ -252,7 +258,10 @@ int LivePanel::LivePanelUpdate(bool connected) {
       // never match the device's buffer, so it is not asked for.
       const uint16_t size = GetStructByteSize(Monitor());
       if (size != 0 && size <= 0xFF) live = m_context.engine.TlinkGetLiveData(static_cast<uint8_t>(size));
-      if (live) LivePagesUpdate(page, *live);
+      if (live) {
+        LivePagesUpdate(page, *live);
+        RecordLive(*live);
+      }
     } else {
       m_polling = false;
     }
@@ -274,6 +283,9 @@ void LivePanel::LivePagesUpdate(int page, const std::vector<uint8_t>& live, doub
 }
 
 int LivePanel::LivePanelRefresh() {
+  // Rows of another monitor struct would not fit the columns.
+  StopRecording();
+  StopReplay();
   TreeTabRefresh(kTabAll);
   for (int page : {kTabGraph1, kTabGraph2, kTabGraph3}) GraphTabRefresh(page);
   HilightTabRefresh();
@@ -549,6 +561,173 @@ void LivePanel::ShowChannelButtons(bool shown) {
                           static_cast<QWidget*>(m_form->cbMoveUp), static_cast<QWidget*>(m_form->cbMoveDw),
                           static_cast<QWidget*>(m_form->cbAddInfo), static_cast<QWidget*>(m_form->cbDelInfo)})
     button->setVisible(shown);
+}
+
+// ---- recording and replay ---------------------------------------------------
+
+void LivePanel::SetUpRecordControls() {
+  QWidget* parent = &m_widget;
+  m_record = new QPushButton("Record", parent);
+  m_record->setObjectName("cbRecord");
+  m_record->setCheckable(true);
+  m_record->setToolTip("Write every live buffer to a CSV file");
+  m_openRecording = new QPushButton("Open Recording...", parent);
+  m_openRecording->setObjectName("cbOpenRecording");
+  m_openRecording->setToolTip("Play a recording through the live pages, without the device");
+  m_replaySpeed = new QComboBox(parent);
+  m_replaySpeed->setObjectName("replaySpeed");
+  m_replaySpeed->addItems({"x1", "x4", "As fast as possible"});
+  m_replayPause = new QPushButton("Pause", parent);
+  m_replayPause->setObjectName("replayPause");
+  m_replayPause->setCheckable(true);
+  m_replayStop = new QPushButton("Stop Replay", parent);
+  m_replayStop->setObjectName("replayStop");
+  m_replayStatus = new QLabel(parent);
+  m_replayStatus->setObjectName("replayStatus");
+  const int at = m_form->topLayout->count() - 1;  // before the stretch
+  int index = at;
+  for (QWidget* widget : {static_cast<QWidget*>(m_record), static_cast<QWidget*>(m_openRecording),
+                          static_cast<QWidget*>(m_replaySpeed), static_cast<QWidget*>(m_replayPause),
+                          static_cast<QWidget*>(m_replayStop), static_cast<QWidget*>(m_replayStatus)})
+    m_form->topLayout->insertWidget(index++, widget);
+  ShowReplayControls(false);
+  m_replayTimer.setSingleShot(true);
+
+  connect(m_record, &QPushButton::toggled, this, [this](bool on) {
+    if (!on) {
+      StopRecording();
+      return;
+    }
+    std::string path;
+    if (!SelectPath(m_context.services, "Record Live Data", path, "*.csv", true) || !StartRecording(path)) {
+      const QSignalBlocker block(m_record);
+      m_record->setChecked(false);
+    }
+  });
+  connect(m_openRecording, &QPushButton::clicked, this, [this] {
+    std::string path;
+    if (SelectPath(m_context.services, "Open Recording", path, "*.csv", false)) (void)StartReplay(path);
+  });
+  connect(m_replaySpeed, &QComboBox::currentIndexChanged, this, [this](int speed) { SetReplaySpeed(speed); });
+  connect(m_replayPause, &QPushButton::toggled, this, [this](bool on) { PauseReplay(on); });
+  connect(m_replayStop, &QPushButton::clicked, this, [this] { StopReplay(); });
+  connect(&m_replayTimer, &QTimer::timeout, this, [this] {
+    if (ReplayNext()) ScheduleReplay();
+  });
+}
+
+bool LivePanel::StartRecording(const std::string& path) {
+  std::vector<RecordingColumn> columns;
+  std::string error;
+  if (!RecordingColumns(Monitor(), {}, columns, error) ||
+      !m_recorder.Open(path, Monitor(), std::move(columns), IsoTimeNow(), error)) {
+    m_context.services.MessagePopup("Record", "Can't record into " + path + ": " + error);
+    return false;
+  }
+  m_recordStart = std::chrono::steady_clock::now();
+  const QSignalBlocker block(m_record);
+  m_record->setChecked(true);
+  return true;
+}
+
+void LivePanel::StopRecording() {
+  m_recorder.Close();
+  const QSignalBlocker block(m_record);
+  m_record->setChecked(false);
+}
+
+void LivePanel::RecordLive(const std::vector<uint8_t>& live) {
+  if (!m_recorder.IsOpen()) return;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_recordStart).count();
+  std::string error;
+  if (m_recorder.Write(seconds, live, error)) return;
+  StopRecording();
+  m_context.services.MessagePopup("Record", "The recording stopped: " + error);
+}
+
+bool LivePanel::StartReplay(const std::string& path) {
+  StopReplay();
+  Replay replay;
+  std::string error;
+  if (!ReadRecording(path, replay.recording, error)) {
+    m_context.services.MessagePopup("Replay", error);
+    return false;
+  }
+  if (!MatchRecording(replay.recording, Monitor(), replay.positions, error)) {
+    m_context.services.MessagePopup("Replay", "The recording does not fit the configuration: " + error);
+    return false;
+  }
+  for (const std::string& warning : replay.recording.warnings)
+    m_context.services.MessagePopup("Replay", path + ": " + warning);
+  StopRecording();
+  replay.active = true;
+  replay.speed = m_replaySpeed->currentIndex();
+  m_replay = std::move(replay);
+  ShowReplayControls(true);
+  m_replayStatus->setText(QString("Replay: %1 rows").arg(m_replay.recording.rows.size()));
+  ScheduleReplay();
+  return true;
+}
+
+void LivePanel::StopReplay() {
+  m_replayTimer.stop();
+  m_replay = Replay{};
+  ShowReplayControls(false);
+}
+
+void LivePanel::PauseReplay(bool paused) {
+  m_replay.paused = paused;
+  if (m_replayPause->isChecked() != paused) {
+    const QSignalBlocker block(m_replayPause);
+    m_replayPause->setChecked(paused);
+  }
+  if (paused)
+    m_replayTimer.stop();
+  else
+    ScheduleReplay();
+}
+
+void LivePanel::SetReplaySpeed(int speed) {
+  m_replay.speed = speed;
+  if (m_replaySpeed->currentIndex() != speed) {
+    const QSignalBlocker block(m_replaySpeed);
+    m_replaySpeed->setCurrentIndex(speed);
+  }
+  if (m_replay.active && !m_replay.paused) ScheduleReplay();
+}
+
+// The next row comes after the time the recording took between the two,
+// divided by the speed.
+void LivePanel::ScheduleReplay() {
+  if (!m_replay.active || m_replay.paused || m_replay.next >= m_replay.recording.rows.size()) return;
+  double ms = 0.0;
+  if (m_replay.speed != 2 && m_replay.next > 0) {
+    const std::vector<double>& times = m_replay.recording.times;
+    ms = (times[m_replay.next] - times[m_replay.next - 1]) * 1000.0 / (m_replay.speed == 1 ? 4.0 : 1.0);
+  }
+  m_replayTimer.start(static_cast<int>(std::clamp(ms, 0.0, 10000.0)));
+}
+
+bool LivePanel::ReplayNext() {
+  const std::size_t rows = m_replay.recording.rows.size();
+  if (!m_replay.active || m_replay.next >= rows) return false;
+  const std::size_t row = m_replay.next++;
+  const std::vector<uint8_t> live = RecordingRowToLive(m_replay.recording, row, Monitor(), m_replay.positions);
+  LivePagesUpdate(m_form->TAB->currentIndex(), live, m_replay.recording.times[row]);
+  InfoTabUpdateTable(&live);
+  m_replayStatus->setText(QString("Replay: row %1 of %2, %3 s")
+                              .arg(row + 1)
+                              .arg(rows)
+                              .arg(m_replay.recording.times[row], 0, 'f', 1));
+  return m_replay.next < rows;
+}
+
+void LivePanel::ShowReplayControls(bool shown) {
+  m_replaySpeed->setVisible(shown);
+  m_replayPause->setVisible(shown);
+  m_replayStop->setVisible(shown);
+  m_replayStatus->setVisible(shown);
+  m_record->setEnabled(!shown);
 }
 
 // ---- the chart and calibration pages ----------------------------------------

@@ -13,6 +13,7 @@
 
 #include <QColor>
 #include <QObject>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -28,10 +29,13 @@
 #include "child_panel.h"
 #include "platform_services.h"
 #include "config_set.h"
+#include "live_recording.h"
 #include "protocol_frames.h"
 #include "record.h"
 
+class QComboBox;
 class QEvent;
+class QLabel;
 class QModelIndex;
 class QPushButton;
 class QTableWidget;
@@ -195,6 +199,24 @@ class LivePanel final : public QObject, public ChildPanel {
   // Shows or hides the calibration page and remembers the choice.
   void ShowCalibration(bool shown);
 
+  // Recording: every live buffer becomes a row of a CSV file.
+  bool StartRecording(const std::string& path);
+  void StopRecording();
+  [[nodiscard]] bool IsRecording() const { return m_recorder.IsOpen(); }
+
+  // Replay of a recording through the pages, at the recorded pace times the
+  // speed (0 x1, 1 x4, 2 as fast as possible), without the device. False
+  // (after a message) when the recording cannot be read or does not fit.
+  bool StartReplay(const std::string& path);
+  void StopReplay();
+  void PauseReplay(bool paused);
+  void SetReplaySpeed(int speed);
+  // Plays the next row now; false when the recording has ended.
+  bool ReplayNext();
+  [[nodiscard]] bool IsReplaying() const { return m_replay.active; }
+  [[nodiscard]] const Recording& ReplayedRecording() const { return m_replay.recording; }
+  [[nodiscard]] std::size_t ReplayRow() const { return m_replay.next; }
+
   [[nodiscard]] bool Polling() const { return m_polling; }
   [[nodiscard]] int HilightTable() const { return m_hilightTable; }
   [[nodiscard]] QTreeView* Tree() const;
@@ -234,6 +256,10 @@ class LivePanel final : public QObject, public ChildPanel {
   void CalibTabRefresh();
   void CalibTabUpdate(int page, const std::vector<uint8_t>* live);
   void ShowChannelButtons(bool shown);
+  void SetUpRecordControls();
+  void RecordLive(const std::vector<uint8_t>& live);
+  void ScheduleReplay();
+  void ShowReplayControls(bool shown);
 
   PanelContext& m_context;
   std::unique_ptr<Ui::LivePanel> m_form;
@@ -251,7 +277,24 @@ class LivePanel final : public QObject, public ChildPanel {
   bool m_busy = false;
   bool m_built = false;
   int m_hilightTable = 0;
-  int m_infoRow = 0;
+
+  QPushButton* m_record = nullptr;
+  QPushButton* m_openRecording = nullptr;
+  QComboBox* m_replaySpeed = nullptr;
+  QPushButton* m_replayPause = nullptr;
+  QPushButton* m_replayStop = nullptr;
+  QLabel* m_replayStatus = nullptr;
+  LiveRecorder m_recorder;
+  std::chrono::steady_clock::time_point m_recordStart;
+  struct Replay {
+    bool active = false;
+    bool paused = false;
+    int speed = 0;
+    Recording recording;
+    std::vector<std::size_t> positions;
+    std::size_t next = 0;
+  } m_replay;
+  QTimer m_replayTimer;
 };
 
 // One command of the panel: the panel swallows its own input meanwhile (a

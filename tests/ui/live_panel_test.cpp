@@ -508,6 +508,47 @@ TEST_F(LiveLinkTest, ChartsFollowTheirRecordsOnEveryPage) {
   EXPECT_EQ(m_live->Graph(ui::kTabGraph3).Series(0)->count(), 0);
 }
 
+TEST_F(LiveLinkTest, RecordingPlaysBackTheValuesTheTreeShowed) {
+  Connect();
+  Panel().MainHandler();
+  Tabs()->setCurrentIndex(ui::kTabAll);
+  m_live->Tree()->scrollToTop();
+  m_services.files = {Path("rec.csv").string()};
+  Control("cbRecord")->click();
+  ASSERT_TRUE(m_live->IsRecording());
+  std::vector<std::string> shown;
+  for (int tick = 0; tick < 5; ++tick) {
+    Panel().MainHandler();
+    shown.push_back(TreeValue(kLife));
+  }
+  Control("cbRecord")->click();
+  EXPECT_FALSE(m_live->IsRecording());
+  Control("TBcom")->click();
+  // A recorder stopped in the middle of a row.
+  std::ofstream(Path("rec.csv"), std::ios::app) << "9.5,1";
+
+  ASSERT_TRUE(m_live->StartReplay(Path("rec.csv").string()));
+  ExpectOneMessage("Replay", Path("rec.csv").string() + ": the last line (10) is incomplete and was left out");
+  m_live->PauseReplay(true);
+  ASSERT_EQ(m_live->ReplayedRecording().rows.size(), shown.size());
+  for (std::size_t row = 0; row < shown.size(); ++row) {
+    EXPECT_EQ(m_live->ReplayNext(), row + 1 < shown.size());
+    EXPECT_EQ(TreeValue(kLife), shown[row]) << row;
+  }
+  // The charts got the recorded times.
+  const ui::StripHistory& history = m_live->Graph(ui::kTabGraph1).History();
+  ASSERT_EQ(history.Size(), 5u + shown.size());
+  EXPECT_DOUBLE_EQ(history.Time(5), m_live->ReplayedRecording().times[0]);
+
+  // A recording of another monitor struct is refused.
+  std::ofstream(Path("other.csv")) << "# tavomark live recording\ntime_s,lifeCount,speed [rpm]\n0.0,1,2\n";
+  EXPECT_FALSE(m_live->StartReplay(Path("other.csv").string()));
+  ExpectOneMessage("Replay",
+                   "The recording does not fit the configuration: column 3 \"speed [rpm]\" is not a value of this "
+                   "configuration's monitor struct");
+  EXPECT_FALSE(m_live->IsReplaying());
+}
+
 class LiveInfoTest : public LiveLinkTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(LiveInfoTest, InfoPageShowsTheRecordAndTheErrorList) {
