@@ -3,20 +3,26 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "atomic_file.h"
 #include "cli_context.h"
+#include "live_recording.h"
 #include "pack.h"
 #include "port_transport.h"
 #include "protocol_engine.h"
+#include "strict_number.h"
 #include "value_codec.h"
 #include "value_set.h"
 
@@ -28,6 +34,10 @@ using link::ProtocolEngine;
 
 struct DeviceOptions {
   std::string port;
+  std::string out;
+  std::string duration;  // seconds; empty: until interrupted
+  unsigned interval = 200;  // milliseconds between live requests
+  std::vector<std::string> channels;
   int32_t device = -1;  // -1: the project code of tavomark.dat
   uint16_t blockId = 0;
   uint16_t length = 0;
@@ -182,6 +192,56 @@ bool Failed(const char* what = kCommError) {
   return false;
 }
 
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
+
+// Records live buffers until the duration has passed or the user interrupts
+// (Ctrl-C, SIGTERM): the file then holds every row read so far.
+bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine& engine, uint8_t liveSize) {
+  DataSet data = CreateDataSet();
+  if (!LoadValToSendSet(ctx.projectDir / "tavomark.dat", data.vts) || UpdateDataSet(data, ctx.projectDir) < 0)
+    return Failed(("Can't load the configuration of " + (ctx.projectDir / "tavomark.dat").string()).c_str());
+  const StructPack& monitor = data.config.monitor;
+  if (GetStructByteSize(monitor) != liveSize) return Failed("Wrong Live Buffer Size");
+  std::string error;
+  double duration = 0.0;
+  if (!options.duration.empty() && (!ParseStrictNumber(options.duration, "--duration", duration, error) || duration <= 0))
+    return Failed((error.empty() ? "--duration: the number of seconds must be above 0" : error).c_str());
+  std::vector<RecordingColumn> columns;
+  LiveRecorder recorder;
+  if (!RecordingColumns(monitor, options.channels, columns, error) ||
+      !recorder.Open(options.out, monitor, std::move(columns), IsoTimeNow(), error))
+    return Failed(("Can't record into " + options.out + ": " + error).c_str());
+
+  g_interrupted.store(false);
+  const auto previousInt = std::signal(SIGINT, OnInterrupt);
+  const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
+  const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+  bool ok = true;
+  for (auto due = start; !g_interrupted.load(); due += std::chrono::milliseconds(options.interval)) {
+    if (duration > 0 && elapsed() >= duration) break;
+    while (std::chrono::steady_clock::now() < due && !g_interrupted.load())
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(),
+                                                                               std::chrono::milliseconds(20)));
+    if (g_interrupted.load()) break;
+    const auto live = engine.TlinkGetLiveData(liveSize);
+    if (!live) {
+      ok = Failed();
+      break;
+    }
+    if (!recorder.Write(elapsed(), *live, error)) {
+      ok = Failed(error.c_str());
+      break;
+    }
+  }
+  std::signal(SIGINT, previousInt);
+  std::signal(SIGTERM, previousTerm);
+  std::cerr << recorder.Rows() << " rows recorded into " << options.out << "\n";
+  return ok;
+}
+
 }  // namespace
 
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
@@ -257,6 +317,17 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
                            });
   function->add_option("MODE", options->mode, "Mode byte (1: forced function)")->required();
   function->add_option("VALUE", options->value, "Function number")->required();
+
+  CLI::App* record = add("record", "Record live data into a CSV file until --duration or Ctrl-C",
+                         [&ctx, options](ProtocolEngine& engine, uint8_t liveSize) {
+                           return Record(ctx, *options, engine, liveSize);
+                         });
+  record->add_option("--out", options->out, "The CSV file")->required();
+  record->add_option("--duration", options->duration, "Seconds to record (default: until interrupted)");
+  record->add_option("--interval", options->interval, "Milliseconds between live requests (default 200)")
+      ->check(CLI::Range(10u, 3600000u));
+  record->add_option("--channels", options->channels, "Only these values (dotted paths), comma-separated")
+      ->delimiter(',');
 
   add("errors", "Print the device's error list", [&ctx](ProtocolEngine& engine, uint8_t) {
     std::array<uint8_t, link::kErrorListBytes> list{};

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "config_fixture.h"
 #include "sim_process.h"
@@ -111,6 +112,42 @@ TEST_F(SimCli, ProjectDeviceAnswersVersionAndLive) {
   run = Device({"live"}, false);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.size(), 8u * 3u);  // "XX XX ... XX\n": the monitor struct's 8 bytes
+}
+
+// The monitor struct is mon { speed (1 decimal), temp[2], crc }: the
+// simulator sweeps speed and temp as sines and keeps crc still.
+TEST_F(SimCli, RecordWritesAReadableCsvOfTheLiveData) {
+  ConfigSet config = test::MakeConfig(315, 'C');
+  SaveConfig(config);
+  ValToSendSet values = CreateValToSendSet(config);
+  ASSERT_EQ(SaveValToSendSet(Path("tavomark.dat"), values), 1);
+  Launch({"--project", m_dir.string(), "--values", Path("tavomark.dat").string()});
+  CliRun run = Device({"record", "--out", Path("rec.csv").string(), "--duration", "0.5", "--interval", "50",
+                       "--channels", "temp.temp[1],speed"},
+                      false);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::istringstream lines(Slurp(Path("rec.csv")));
+  std::string line;
+  std::vector<std::string> all;
+  while (std::getline(lines, line)) all.push_back(line);
+  ASSERT_GE(all.size(), 4u + 5u) << "about ten rows in half a second";
+  EXPECT_EQ(all[0], "# tavomark live recording");
+  EXPECT_EQ(all[1].rfind("# start 20", 0), 0u) << all[1];
+  EXPECT_EQ(all[3], "time_s,temp.temp[1],speed");
+  double previous = -1;
+  for (std::size_t i = 4; i < all.size(); ++i) {
+    double time = 0, temp = 0, speed = 0;
+    ASSERT_EQ(std::sscanf(all[i].c_str(), "%lf,%lf,%lf", &time, &temp, &speed), 3) << all[i];
+    EXPECT_GT(time, previous);
+    previous = time;
+  }
+  EXPECT_NE(run.err.find(std::to_string(all.size() - 4) + " rows recorded"), std::string::npos) << run.err;
+
+  run = Device({"record", "--out", Path("rec2.csv").string(), "--duration", "1", "--channels", "nope"}, false);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("no value \"nope\" in the monitor struct"), std::string::npos) << run.err;
+  run = Device({"record", "--out", Path("rec2.csv").string(), "--duration", "nan"}, false);
+  EXPECT_NE(run.exitCode, 0);
 }
 
 TEST_F(SimCli, SilentDeviceCannotBeConnected) {
