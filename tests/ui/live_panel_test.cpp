@@ -375,6 +375,18 @@ TEST_F(LiveTest, ChartScalingPauseAndClear) {
   EXPECT_EQ(chart.Series(0)->count(), 4);
   EXPECT_DOUBLE_EQ(chart.AxisX()->min(), 1);
   EXPECT_GE(chart.AxisX()->max(), 4);
+
+  m_services.files = {Path("chart.csv").string(), Path("chart.png").string()};
+  page->findChild<QPushButton*>("cbSavePoints")->click();
+  page->findChild<QPushButton*>("cbSavePicture")->click();
+  EXPECT_TRUE(m_services.Messages().empty());
+  const std::vector<uint8_t> csv = Bytes(Path("chart.csv"));
+  EXPECT_EQ(std::string(csv.begin(), csv.end()).substr(0, 53),
+            "time_s,trace1,trace2,trace3,trace4\n1,0,0,0,0\n2,0,0,0,0");
+  const std::vector<uint8_t> png = Bytes(Path("chart.png"));
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
   page->findChild<QPushButton*>("cbClear")->click();
   EXPECT_EQ(chart.Series(0)->count(), 0);
   EXPECT_EQ(chart.History().Size(), 0u);
