@@ -381,8 +381,8 @@ TEST_F(LiveTest, ChartScalingPauseAndClear) {
   page->findChild<QPushButton*>("cbSavePicture")->click();
   EXPECT_TRUE(m_services.Messages().empty());
   const std::vector<uint8_t> csv = Bytes(Path("chart.csv"));
-  EXPECT_EQ(std::string(csv.begin(), csv.end()).substr(0, 53),
-            "time_s,trace1,trace2,trace3,trace4\n1,0,0,0,0\n2,0,0,0,0");
+  EXPECT_EQ(std::string(csv.begin(), csv.end()).rfind("time_s,trace1,trace2,trace3,trace4\n1,0,0,0,0\n2,0,0,0,0\n", 0),
+            0u);
   const std::vector<uint8_t> png = Bytes(Path("chart.png"));
   ASSERT_GT(png.size(), 8u);
   EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
