@@ -25,5 +25,7 @@ void RegisterEvalCommands(CLI::App& app, CliContext& ctx);  // eval_commands.cpp
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands.cpp
 // import, and config build (after RegisterConfigCommands: it adds to "config").
 void RegisterImportCommands(CLI::App& app, CliContext& ctx);  // import_commands.cpp
+void RegisterInterpCommands(CLI::App& app, CliContext& ctx);  // interp_commands.cpp
+void RegisterCalibCommands(CLI::App& app, CliContext& ctx);  // calib_commands.cpp
 
 }  // namespace tavomark::cli
