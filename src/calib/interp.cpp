@@ -58,7 +58,8 @@ void HalvingSearch(uint16_t& lo, uint16_t& hi, T v, const T* table, uint16_t n) 
 
 template <typename T>
 void Search(uint16_t& lo, uint16_t& hi, T v, const T* table, uint16_t n) {
-  if (table[0] >= v) {
+  // An empty table is the caller's mistake; it reads nothing.
+  if (n == 0 || table[0] >= v) {
     lo = hi = 0;
   } else if (table[n - 1] <= v) {
     lo = hi = RunStart(table, static_cast<uint16_t>(n - 1));

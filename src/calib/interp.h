@@ -19,7 +19,7 @@
 
 namespace tavomark::calib {
 
-// The interval of v in table[0 .. n-1], n >= 1, comparing the entries as signed
+// The interval of v in table[0 .. n-1] ((0, 0) when n is 0), comparing the entries as signed
 // 16-bit numbers when isSigned is non-zero and as unsigned ones otherwise.
 void CercaIntervallo(uint16_t& lo, uint16_t& hi, uint16_t v, const uint16_t* table, uint16_t n, int isSigned);
 // The signed search. Tables of exactly 16 and 32 entries use a fixed probe
