@@ -91,6 +91,10 @@ CalibTab::CalibTab(QWidget* area, PanelContext& context, std::function<std::size
 CalibTab::~CalibTab() { delete m_page.data(); }
 
 int CalibTab::CalibTabRefresh() {
+  if (m_busy) {
+    m_refreshPending = true;  // a command waits for the device: rebuilt when it ends
+    return 1;
+  }
   const StructPack& pack = m_context.dataSet.config.calib;
   if (pack.records.empty()) return 1;
   DisposeDeviceData(m_device);
@@ -239,6 +243,7 @@ void CalibTab::SendCalib(CalibButton button) {
   CalibTabUpdateTableData();
   m_busy = false;
   if (failure) m_context.services.MessagePopup("Error", *failure);
+  if (std::exchange(m_refreshPending, false)) CalibTabRefresh();
 }
 
 int CalibTab::CurrentRow() const {

@@ -64,6 +64,7 @@ class CalibTab final : public QObject {
   CalibTab& operator=(const CalibTab&) = delete;
 
   // Rebuilds the rows after the configuration or the data set changed; 1.
+  // While a command waits for the device the rebuild follows its end.
   int CalibTabRefresh();
   // For this tab's index: reads the block from the device (while connected;
   // a failed read keeps the previous values), then refreshes "Value", "Calc"
@@ -106,6 +107,7 @@ class CalibTab final : public QObject {
   DeviceData m_device;
   calib::CalibTable m_calib;
   bool m_busy = false;  // a command runs: the timer's updates wait
+  bool m_refreshPending = false;
 };
 
 }  // namespace tavomark::ui
