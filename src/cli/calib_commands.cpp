@@ -108,6 +108,9 @@ int Eval(const EvalOptions& options) {
   return 0;
 }
 
+// A missing letter (0) printed as a blank.
+char Letter(char c) { return c != 0 ? c : ' '; }
+
 int Table(const CliContext& ctx, const std::string& calFile) {
   DataSet data = CreateDataSet();
   const std::filesystem::path description = ctx.projectDir / "tavomark.dat";
@@ -132,8 +135,8 @@ int Table(const CliContext& ctx, const std::string& calFile) {
     std::fprintf(stderr,
                  "calib table: %s is for project %d version '%c'; the configuration's calibration block is "
                  "project %d version '%c'\n",
-                 path.string().c_str(), int{table.header.codeProj}, table.header.compVerFw ? table.header.compVerFw : ' ',
-                 int{pack.header.codeProj}, pack.header.compVerFw ? pack.header.compVerFw : ' ');
+                 path.string().c_str(), int{table.header.codeProj}, Letter(table.header.compVerFw),
+                 int{pack.header.codeProj}, Letter(pack.header.compVerFw));
     return 1;
   }
   const std::vector<calib::CalibRow> rows = calib::CreateCalibRows(pack, table);

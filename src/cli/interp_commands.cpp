@@ -110,7 +110,8 @@ std::string Search(Request& r, bool isSigned) {
 
 void SameSize(std::size_t got, std::size_t expected, const char* field) {
   if (got != expected)
-    throw BadRequest{std::string(field) + ": " + std::to_string(got) + " entries, expected " + std::to_string(expected)};
+    throw BadRequest{std::string(field) + ": " + std::to_string(got) + " entries, expected " +
+                     std::to_string(expected)};
 }
 
 std::string OneD(Request& r) {

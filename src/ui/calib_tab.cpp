@@ -261,7 +261,8 @@ void CalibTab::SetCell(int row, int column, const std::string& text) {
   QTableWidgetItem* item = m_table->item(row, column);
   if (item == nullptr) {
     item = new QTableWidgetItem;
-    item->setTextAlignment(NumericColumn(column) ? (Qt::AlignRight | Qt::AlignVCenter) : (Qt::AlignLeft | Qt::AlignVCenter));
+    const Qt::Alignment side = NumericColumn(column) ? Qt::AlignRight : Qt::AlignLeft;
+    item->setTextAlignment(side | Qt::AlignVCenter);
     m_table->setItem(row, column, item);
   }
   item->setText(QString::fromStdString(text));

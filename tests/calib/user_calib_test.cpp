@@ -217,6 +217,35 @@ TEST_F(CalcTest, TargetHoldingItsOwnPlaceholderIsPutInOnce) {
   EXPECT_EQ(expanded, "x@T");
 }
 
+TEST(CalibRows, LeavesBeforeTheChecksumWordAtMost48) {
+  StructPack pack = CreateStructPack();
+  pack.records.push_back(test::Container(0, RecordKind::Struct, "cal"));
+  for (int i = 0; i < 50; ++i) pack.records.push_back(test::U8(1, "v" + std::to_string(i)));
+  pack.records.push_back(test::U16(1, "crc"));
+  CalcStructSize(pack.records);
+  CalibTable table;
+  std::vector<CalibRow> rows = CreateCalibRows(pack, table);
+  ASSERT_EQ(rows.size(), 48u);
+  EXPECT_EQ(table.header.numRecords, 48);
+  EXPECT_EQ(rows[47].label, "v47");
+  EXPECT_EQ(table.records[47].recordIndex, 49);
+
+  // Deep leaves are labelled with their three nearest containers.
+  StructPack deep = CreateStructPack();
+  deep.records.push_back(test::Container(0, RecordKind::Struct, "cal"));
+  const char* names[] = {"a", "b", "c", "d"};
+  for (uint16_t level = 1; level <= 4; ++level)
+    deep.records.push_back(test::Container(level, RecordKind::Struct, names[level - 1]));
+  deep.records.push_back(test::U8(5, "leaf"));
+  deep.records.push_back(test::U16(1, "crc"));
+  CalcStructSize(deep.records);
+  rows = CreateCalibRows(deep, table);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].label, "b.c.d.leaf");
+  EXPECT_EQ(rows[0].recordIndex, 6);
+  EXPECT_EQ(table.header.numRecords, 1);
+}
+
 // --- the device operations, against a scripted device ----------------------
 
 class HandWaiter final : public link::RequestWaiter {
