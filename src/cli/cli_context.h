@@ -26,5 +26,7 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // device_commands
 void RegisterChannelCommands(CLI::App& app, CliContext& ctx);  // channel_commands.cpp
 // import, and config build (after RegisterConfigCommands: it adds to "config").
 void RegisterImportCommands(CLI::App& app, CliContext& ctx);  // import_commands.cpp
+void RegisterInterpCommands(CLI::App& app, CliContext& ctx);  // interp_commands.cpp
+void RegisterCalibCommands(CLI::App& app, CliContext& ctx);  // calib_commands.cpp
 
 }  // namespace tavomark::cli

@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
   tavomark::cli::RegisterDeviceCommands(app, ctx);
   tavomark::cli::RegisterChannelCommands(app, ctx);
   tavomark::cli::RegisterImportCommands(app, ctx);
+  tavomark::cli::RegisterInterpCommands(app, ctx);
+  tavomark::cli::RegisterCalibCommands(app, ctx);
 
   CLI11_PARSE(app, argc, argv);
   if (app.get_subcommands().empty()) {

@@ -19,6 +19,7 @@
 #include <optional>
 #include <utility>
 
+#include "calib_tab.h"
 #include "graph_tab.h"
 #include "names.h"
 #include "platform_services.h"
@@ -70,6 +71,7 @@ LivePanel::LivePanel(QWidget* parent, PanelContext& context)
   for (int i = 0; i < 3; ++i)
     m_graphs[static_cast<std::size_t>(i)] =
         std::make_unique<GraphTab>(chartAreas[i], kTabGraph1 + i, context, [this] { return SelectedTreePosition(); });
+  m_calibTab = std::make_unique<CalibTab>(m_form->calibArea, context, [this] { return SelectedTreePosition(); });
   for (int page = 0; page < kLivePages; ++page) AddForcedButtons(page);
   SetUpRecordControls();
 
@@ -236,6 +238,9 @@ bool LivePanel::LivePanelEnable(bool flag) {
 
 bool LivePanel::LivePanelTerminate() {
   m_active = false;
+  StopRecording();
+  StopReplay();
+  m_calibTab->CalibTabTerminate();
   m_treeModel->Clear();
   m_treeText.clear();
   return true;
@@ -319,6 +324,7 @@ void LivePanel::LiveUpdateButton(bool connected) {
   const int page = m_form->TAB->currentIndex();
   if (page < 0 || page >= kLivePages) return;
   for (QPushButton* button : m_forced[static_cast<std::size_t>(page)]) button->setEnabled(connected);
+  if (page == kTabCalib) m_calibTab->EnableButtons(connected);
 }
 
 int LivePanel::LiveEvents(QObject*, QEvent* event) const {
@@ -749,9 +755,9 @@ void LivePanel::ShowGraphs() {
   for (int i = 0; i < 3; ++i) m_graphs[static_cast<std::size_t>(i)]->SetShown(m_shown && page == kTabGraph1 + i);
 }
 
-void LivePanel::CalibTabRefresh() {}
+void LivePanel::CalibTabRefresh() { m_calibTab->CalibTabRefresh(); }
 
-void LivePanel::CalibTabUpdate(int, const std::vector<uint8_t>*) {}
+void LivePanel::CalibTabUpdate(int page, const std::vector<uint8_t>* live) { m_calibTab->CalibTabUpdate(page, live); }
 
 std::unique_ptr<ChildPanel> InitLivePanel(QWidget* parent, PanelContext& context) {
   return std::make_unique<LivePanel>(parent, context);

@@ -47,6 +47,7 @@ class LivePanel;
 
 namespace tavomark::ui {
 
+class CalibTab;
 class GraphTab;
 class StructTreeModel;
 
@@ -225,6 +226,7 @@ class LivePanel final : public QObject, public ChildPanel {
   [[nodiscard]] QTableWidget* InfoTable() const;
   // The chart of a chart page (kTabGraph1 to kTabGraph3).
   [[nodiscard]] GraphTab& Graph(int page) const;
+  [[nodiscard]] CalibTab& Calibration() const { return *m_calibTab; }
   // The items (list position - 1) the last tree update wrote, in order.
   [[nodiscard]] const std::vector<std::size_t>& LastTreeItems() const { return m_lastTreeItems; }
   // The forced-function buttons of a page, in table order.
@@ -268,6 +270,7 @@ class LivePanel final : public QObject, public ChildPanel {
   std::array<std::array<QPushButton*, kForcedFunctions.size()>, kLivePages> m_forced{};
   // After the widget: the charts go first.
   std::array<std::unique_ptr<GraphTab>, 3> m_graphs;
+  std::unique_ptr<CalibTab> m_calibTab;
   std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 
   std::vector<std::string> m_treeText;  // the value column, per record position - 1
