@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "edit_panel.h"
 #include "names.h"
 #include "par_panel.h"
 #include "port_transport.h"
@@ -44,9 +45,7 @@ std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
   panels[kLivePanel] = [](QWidget* parent, PanelContext&) {
     return CreatePlaceholderPanel(parent, "LIVE", "Monitor: live data of the device");
   };
-  panels[kEditPanel] = [](QWidget* parent, PanelContext&) {
-    return CreatePlaceholderPanel(parent, "EDIT", "Edit: configurations from firmware headers");
-  };
+  panels[kEditPanel] = [](QWidget* parent, PanelContext& context) { return InitEditPanel(parent, context); };
   return panels;
 }
 

@@ -17,8 +17,8 @@
 
 namespace tavomark::ui {
 
-// The about and parameter pages, and placeholders for the live and
-// configuration pages; indexed by PanelIndex.
+// The about, parameter and configuration pages, and a placeholder for the
+// live page; indexed by PanelIndex.
 [[nodiscard]] std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels();
 
 // A port given on the command line: a selector ("-2", "-1", "1" to "255"),
