@@ -453,6 +453,14 @@ TEST_F(EditTest, DefsByPosTakesAValueFileExceptOnTheMonitor) {
   std::ofstream(Path("bad.val")) << "nothing";
   Press("CBImportVal", Path("bad.val").string());
   ExpectOneMessage("Import Value by Position", "Errors while loaading file");
+  // Values of another layout (the project's own small configuration).
+  m_edit->Tab()->setCurrentIndex(0);
+  SaveValues(Path("other.val"), MakeConfig(315, 'C'));
+  const std::vector<uint8_t> before = Serialized(TabPack(0));
+  Press("CBImportVal", Path("other.val").string());
+  ExpectOneMessage("Import Value by Position", "Compatibility Error");
+  EXPECT_EQ(Serialized(TabPack(0)), before);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor is gone
 }
 
 TEST_F(EditTest, NewWithUnsavedChangesAsksFirst) {
