@@ -1,8 +1,8 @@
 #include "config_editor.h"
 
-#include <cmath>
 #include <string>
 
+#include "strict_number.h"
 #include "value_codec.h"
 #include "value_set.h"
 
@@ -103,10 +103,14 @@ bool CopyValByPos(const Pack& valToSend, StructPack& pack) {
   return true;
 }
 
-bool GatherCellValue(const Record& record, std::string_view text, double& field) {
-  const std::string copy(text);
+bool GatherCellValue(const Record& record, std::string_view text, double& field, std::string_view fieldName,
+                     std::string* error) {
   double value = 0.0;
-  if (!ParseDouble(copy.c_str(), value) || std::isnan(value)) return false;
+  std::string message;
+  if (!ParseStrictNumber(text, fieldName, value, message)) {
+    if (error != nullptr) *error = message;
+    return false;
+  }
   double maxValue = 0.0;
   double minValue = 0.0;
   if (RecordValRange(record, maxValue, minValue)) {
@@ -119,9 +123,9 @@ bool GatherCellValue(const Record& record, std::string_view text, double& field)
 
 bool GatherCellEditTree(Record& record, std::string_view maxText, std::string_view minText,
                         std::string_view valueText) {
-  const bool maxOk = GatherCellValue(record, maxText, record.maxValue);
-  const bool minOk = GatherCellValue(record, minText, record.minValue);
-  const bool valueOk = GatherCellValue(record, valueText, record.value);
+  const bool maxOk = GatherCellValue(record, maxText, record.maxValue, "Max");
+  const bool minOk = GatherCellValue(record, minText, record.minValue, "Min");
+  const bool valueOk = GatherCellValue(record, valueText, record.value, "DefVal");
   return maxOk && minOk && valueOk;
 }
 

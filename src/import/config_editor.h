@@ -4,6 +4,7 @@
 // older files by name or by position, and limiting typed cell values.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "config_set.h"
@@ -50,9 +51,10 @@ bool CopyValByName(StructPack& dst, const StructPack& src);
 bool CopyValByPos(const Pack& valToSend, StructPack& pack);
 
 // A typed Max/Min/DefVal cell: the number limited to the natural range of the
-// record's type. Text that is not a number (or NaN) leaves field unchanged and
-// returns false.
-bool GatherCellValue(const Record& record, std::string_view text, double& field);
+// record's type. Text that is not wholly a finite number leaves field unchanged
+// and returns false; error (when given) then says so, naming fieldName.
+bool GatherCellValue(const Record& record, std::string_view text, double& field,
+                     std::string_view fieldName = "value", std::string* error = nullptr);
 
 // The three editable cells of a leaf row, each limited on its own (nothing
 // keeps Min below Max). Returns false when any cell was not a number.

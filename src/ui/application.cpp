@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "live_panel.h"
+#include "edit_panel.h"
 #include "names.h"
 #include "par_panel.h"
 #include "port_transport.h"
@@ -43,9 +44,7 @@ std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
   panels[kHelpPanel] = [](QWidget* parent, PanelContext& context) { return InitHelpPanel(parent, context); };
   panels[kParPanel] = [](QWidget* parent, PanelContext& context) { return InitParPanel(parent, context); };
   panels[kLivePanel] = [](QWidget* parent, PanelContext& context) { return InitLivePanel(parent, context); };
-  panels[kEditPanel] = [](QWidget* parent, PanelContext&) {
-    return CreatePlaceholderPanel(parent, "EDIT", "Edit: configurations from firmware headers");
-  };
+  panels[kEditPanel] = [](QWidget* parent, PanelContext& context) { return InitEditPanel(parent, context); };
   return panels;
 }
 

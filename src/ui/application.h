@@ -17,8 +17,7 @@
 
 namespace tavomark::ui {
 
-// The about, parameter and live pages, and a placeholder for the
-// configuration page; indexed by PanelIndex.
+// The about, parameter, live and configuration pages; indexed by PanelIndex.
 [[nodiscard]] std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels();
 
 // A port given on the command line: a selector ("-2", "-1", "1" to "255"),

@@ -62,10 +62,10 @@ void StructTreeModel::RefreshCells() {
   for (const Node& node : m_nodes) notify(node.children);
 }
 
-void StructTreeModel::RefreshRow(std::size_t position) {
-  if (m_columns.size() < 2 || NodeAt(position) == nullptr) return;
-  emit dataChanged(IndexOf(position, 1), IndexOf(position, static_cast<int>(m_columns.size()) - 1),
-                   {Qt::DisplayRole});
+void StructTreeModel::RefreshRow(std::size_t position, int first, int last) {
+  const QModelIndex from = IndexOf(position, first);
+  const QModelIndex to = IndexOf(position, last < 0 ? columnCount() - 1 : last);
+  if (from.isValid() && to.isValid()) emit dataChanged(from, to, {Qt::DisplayRole, Qt::EditRole});
 }
 
 std::size_t StructTreeModel::PositionOf(const QModelIndex& index) const {
@@ -131,20 +131,47 @@ QVariant StructTreeModel::data(const QModelIndex& index, int role) const {
   const Node* node = NodeAt(position);
   if (node == nullptr || m_pack == nullptr || position > m_pack->records.size()) return {};
   const Record& record = m_pack->records[position - 1];
-  if (role == Qt::BackgroundRole) return node->marked ? QVariant(QBrush(QColor(255, 220, 120))) : QVariant();
+  if (role == Qt::BackgroundRole && node->marked) return QBrush(QColor(255, 220, 120));
   if (role == Qt::UserRole) return QVariant::fromValue(static_cast<qulonglong>(position));
-  if (role == Qt::TextAlignmentRole) {
-    const auto found = m_alignment.find(index.column());
-    return found == m_alignment.end() ? QVariant() : QVariant(static_cast<int>(found->second));
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole) {
+    if (m_cellStyle) {
+      QVariant style = m_cellStyle(record, position, index.column(), role);
+      if (style.isValid()) return style;
+    }
+    if (role == Qt::TextAlignmentRole) {
+      const auto found = m_alignment.find(index.column());
+      return found == m_alignment.end() ? QVariant() : QVariant(static_cast<int>(found->second));
+    }
+    if (role == Qt::FontRole) {
+      const auto found = m_font.find(index.column());
+      return found == m_font.end() ? QVariant() : QVariant(found->second);
+    }
+    return {};
   }
-  if (role == Qt::FontRole) {
-    const auto found = m_font.find(index.column());
-    return found == m_font.end() ? QVariant() : QVariant(found->second);
-  }
-  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-  if (index.column() == 0) return QString::fromLatin1(record.varName, static_cast<int>(strnlen(record.varName, sizeof record.varName)));
-  if (!m_cellText) return {};
-  return QString::fromStdString(m_cellText(record, position, index.column()));
+  QString text;
+  if (index.column() == 0)
+    text = QString::fromLatin1(record.varName, static_cast<int>(strnlen(record.varName, sizeof record.varName)));
+  else if (m_cellText)
+    text = QString::fromStdString(m_cellText(record, position, index.column()));
+  // The editor starts from the number, not from the padding that aligns it.
+  return role == Qt::EditRole ? text.trimmed() : text;
+}
+
+Qt::ItemFlags StructTreeModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags result = QAbstractItemModel::flags(index);
+  const std::size_t position = PositionOf(index);
+  if (position == 0 || !m_cellEditable || m_pack == nullptr || position > m_pack->records.size()) return result;
+  if (m_cellEditable(m_pack->records[position - 1], position, index.column())) result |= Qt::ItemIsEditable;
+  return result;
+}
+
+bool StructTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable) || !m_cellEdit) return false;
+  const std::size_t position = PositionOf(index);
+  const bool accepted = m_cellEdit(position, index.column(), value.toString());
+  // Accepted or not, the cell shows what the record now holds.
+  emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+  return accepted;
 }
 
 QVariant StructTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -27,6 +27,14 @@ namespace tavomark::ui {
 
 // Text of one cell: (record, its 1-based position, column >= 1).
 using StructCellText = std::function<std::string(const Record& record, std::size_t position, int column)>;
+// A panel's own look of a cell for one role (font, colours, alignment);
+// an invalid QVariant keeps the view's default. Called for every column.
+using StructCellStyle =
+    std::function<QVariant(const Record& record, std::size_t position, int column, int role)>;
+// Which cells a panel lets the user edit, and what a finished edit does: false
+// refuses the text, and the cell shows the record's value again.
+using StructCellEditable = std::function<bool(const Record& record, std::size_t position, int column)>;
+using StructCellEdit = std::function<bool(std::size_t position, int column, const QString& text)>;
 
 class StructTreeModel final : public QAbstractItemModel {
   Q_OBJECT
@@ -36,6 +44,12 @@ class StructTreeModel final : public QAbstractItemModel {
   // The header labels of the columns, "Name" first.
   void SetColumns(const QStringList& labels);
   void SetCellText(StructCellText cellText) { m_cellText = std::move(cellText); }
+  void SetCellStyle(StructCellStyle cellStyle) { m_cellStyle = std::move(cellStyle); }
+  // Without these every cell is read-only.
+  void SetCellEdit(StructCellEditable editable, StructCellEdit edit) {
+    m_cellEditable = std::move(editable);
+    m_cellEdit = std::move(edit);
+  }
 
   // Rebuilds the tree over the pack; false when the pack's child counts do
   // not fit its records (the tree then holds the records read so far). The
@@ -44,10 +58,11 @@ class StructTreeModel final : public QAbstractItemModel {
   void Clear();
   // Tells the views that every cell but the names may have changed.
   void RefreshCells();
-  // The same for the cells of one row.
-  void RefreshRow(std::size_t position);
-  // How a column's cells are drawn: numbers right-aligned in a font whose
-  // digits all have one width, so decimal points line up.
+  // The same for the cells of one row, columns first to last (-1: the last).
+  void RefreshRow(std::size_t position, int first = 1, int last = -1);
+  // How a column's cells are drawn when the cell style says nothing: numbers
+  // right-aligned in a font whose digits all have one width, so decimal
+  // points line up.
   void SetAlignment(int column, Qt::Alignment alignment) { m_alignment[column] = alignment; }
   void SetFont(int column, const QFont& font) { m_font[column] = font; }
 
@@ -68,6 +83,8 @@ class StructTreeModel final : public QAbstractItemModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
  private:
   struct Node {
@@ -85,6 +102,9 @@ class StructTreeModel final : public QAbstractItemModel {
   StructCellText m_cellText;
   std::map<int, Qt::Alignment> m_alignment;
   std::map<int, QFont> m_font;
+  StructCellStyle m_cellStyle;
+  StructCellEditable m_cellEditable;
+  StructCellEdit m_cellEdit;
 };
 
 // Fills the model from the pack. Returns 1, or 0 when the walk fails.

@@ -115,6 +115,9 @@ TEST(GatherCell, LimitsToTheTypesRange) {
   double field = 1.0;
   EXPECT_FALSE(GatherCellValue(r, "abc", field));
   EXPECT_FALSE(GatherCellValue(r, "nan", field));
+  std::string error;
+  EXPECT_FALSE(GatherCellValue(r, "2.5x", field, "DefVal", &error));  // a number followed by text
+  EXPECT_EQ(error, "DefVal: \"2.5x\" is not a number");
   EXPECT_DOUBLE_EQ(field, 1.0);  // text that is no number changes nothing
 }
 

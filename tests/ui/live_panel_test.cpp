@@ -124,7 +124,15 @@ class LiveTest : public AppTest {
     ASSERT_NE(m_live, nullptr);
     ASSERT_TRUE(m_live->IsActive());
   }
-  QTabWidget* Tabs() { return Panel().findChild<QTabWidget*>("TAB"); }
+  QTabWidget* Tabs() { return m_live->Widget()->findChild<QTabWidget*>("TAB"); }
+  // The live panel's control of that name (other panels reuse names), else
+  // the main panel's.
+  template <typename T = QPushButton>
+  T* Control(const char* name) {
+    if (m_live != nullptr)
+      if (T* control = m_live->Widget()->findChild<T*>(name)) return control;
+    return AppTest::Control<T>(name);
+  }
   const StructPack& Monitor() { return m_app->Data().config.monitor; }
   // A live buffer with the given leaves set.
   std::vector<uint8_t> LiveBuffer(const std::map<std::size_t, double>& values) {

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -268,6 +269,10 @@ void AddOptions(CLI::App& app, Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A device whose program is gone has no one to talk to: when the process
+  // that started it ends, even by a crash, it stops too (and a test runner
+  // does not wait for ever on the output it holds open).
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   CLI::App app{"tavomark-sim: a simulated device on a pseudo-terminal"};
   Options opt;
   AddOptions(app, opt);
