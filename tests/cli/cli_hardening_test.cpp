@@ -199,3 +199,47 @@ TEST_F(CliHardening, FailuresSayWhy) {
 
 }  // namespace
 }  // namespace tavomark
+
+namespace tavomark {
+namespace {
+
+// 7: log.txt and the dump are outputs the user asked for.
+class CliImportFiles : public test::ProjectDirTest {
+ protected:
+  int Import() const {
+    const std::string command = "cd " + test::Quoted(m_dir.string()) + " && timeout 60 " +
+                                test::Quoted(TAVOMARK_CLI) + " import --header " +
+                                test::Quoted(TAVOMARK_SOURCE_DIR "/demo/firmware/main.h") +
+                                " --struct DeviceMemory_t > out.txt 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Out() const {
+    const auto bytes = Bytes(Path("out.txt"));
+    return {bytes.begin(), bytes.end()};
+  }
+};
+
+TEST_F(CliImportFiles, AnUnwritableLogOrDumpFailsTheImport) {
+  ASSERT_EQ(Import(), 0) << Out();
+  ASSERT_TRUE(std::filesystem::is_regular_file(Path("log.txt")));
+  std::filesystem::path dump;
+  for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+    if (entry.path().filename().string().ends_with("_log.txt")) dump = entry.path();
+  ASSERT_FALSE(dump.empty());
+
+  // A folder where the file should go cannot be replaced.
+  std::filesystem::remove(Path("log.txt"));
+  std::filesystem::create_directories(Path("log.txt"));
+  EXPECT_EQ(Import(), 1);
+  EXPECT_NE(Out().find("cannot write log.txt"), std::string::npos) << Out();
+
+  std::filesystem::remove(Path("log.txt"));
+  std::filesystem::remove(dump);
+  std::filesystem::create_directories(dump);
+  EXPECT_EQ(Import(), 1);
+  EXPECT_NE(Out().find("cannot write " + dump.filename().string()), std::string::npos) << Out();
+}
+
+}  // namespace
+}  // namespace tavomark
