@@ -26,7 +26,7 @@ namespace tavomark::cli {
 
 namespace {
 
-// Longest line of an assignment list, and its most lines.
+// Longest line of an assignment list.
 constexpr std::size_t kMaxAssignmentLineBytes = 1 << 20;
 
 int ConfigShow(const std::string& file) {
