@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "cli_process.h"
@@ -64,6 +65,18 @@ TEST_F(CliHardening, SetRefusesTextThatIsNotANumber) {
   const auto run = Cli(Project() + "values set " + Quoted(m_vts) + " 'param:speed = 7.5 '");
   ASSERT_EQ(run.exitCode, 0) << run.out;
   EXPECT_NE(Cli(Project() + "values show " + Quoted(m_vts)).out.find("param\tspeed\t7.5\t"), std::string::npos);
+}
+
+// 1: a NaN already in a value file is not sent as 0.
+TEST_F(CliHardening, ImageRefusesANaNInTheFile) {
+  ValToSendSet vts;
+  ASSERT_EQ(LoadValToSendSet(m_vts, vts), 1);
+  SetItemValue(vts.param.Item(2), std::nanf(""));
+  ASSERT_EQ(SaveValToSendSet(m_vts, vts), 1);
+  const auto run = Cli(Project() + "values image " + Quoted(m_vts) + " param " + Quoted(Path("p.bin").string()));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("param:speed: the value file holds \"nan\", not a number"), std::string::npos) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(Path("p.bin")));
 }
 
 // 2: a FIFO or a device is refused at once, whichever command reads it.
