@@ -17,6 +17,7 @@
 
 #include "cli_context.h"
 #include "expression.h"
+#include "output_check.h"
 
 namespace tavomark::cli {
 
@@ -55,7 +56,7 @@ int RunSingle(const EvalArgs& args) {
     std::snprintf(line, sizeof line, "%.9g", static_cast<double>(value));
   }
   std::cout << line << '\n';
-  return 0;
+  return OutputWritten() ? 0 : 1;
 }
 
 int RunBatch(const EvalArgs& args) {
@@ -70,9 +71,9 @@ int RunBatch(const EvalArgs& args) {
     printed.str({});
     expr::print_value(printed, result, args.options);
     std::cout << (read ? 1 : 0) << ' ' << flag << ' ' << printed.str() << '\n';
+    if (!std::cout.good()) break;  // the output is lost: no point reading on
   }
-  std::cout.flush();
-  return 0;
+  return OutputWritten() ? 0 : 1;
 }
 
 int RunEval(const EvalArgs& args, bool haveText) {

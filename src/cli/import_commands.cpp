@@ -33,17 +33,27 @@ struct BuildOptions {
   std::string out;
 };
 
-void ReportFiles(const FwImportReport& report) {
-  if (!report.logSaved) std::cerr << "cannot write " << report.logPath.string() << "\n";
-  if (!report.dumpSaved && !report.dumpPath.empty()) std::cerr << "cannot write " << report.dumpPath.string() << "\n";
+// The log and the dump are outputs the user asked for: false when one of them
+// could not be written.
+bool ReportFiles(const FwImportReport& report) {
+  bool ok = true;
+  if (!report.logSaved) {
+    std::cerr << "cannot write " << report.logPath.string() << "\n";
+    ok = false;
+  }
+  if (!report.dumpSaved && !report.dumpPath.empty()) {
+    std::cerr << "cannot write " << report.dumpPath.string() << "\n";
+    ok = false;
+  }
+  return ok;
 }
 
 // 0 when the structure parsed, 3 when it was found but its parse failed, 1 when
-// nothing usable was imported.
-int RunImport(const std::string& header, std::string structName, FwImportPack& importPack) {
+// nothing usable was imported. filesWritten: log.txt and the dump were written.
+int RunImport(const std::string& header, std::string structName, FwImportPack& importPack, bool& filesWritten) {
   FwImportReport report;
   const bool ok = RetrieveFwPack(header, structName, importPack, report);
-  ReportFiles(report);
+  filesWritten = ReportFiles(report);
   if (!ok) {
     std::cerr << "Import Error: view log.txt file for detail\n";
     return kExitImportFailed;
@@ -55,20 +65,26 @@ int RunImport(const std::string& header, std::string structName, FwImportPack& i
   return 0;
 }
 
+// A lost log or dump fails a command that otherwise succeeded.
+int WithFiles(int code, bool filesWritten) { return code == 0 && !filesWritten ? kExitImportFailed : code; }
+
 int Import(const ImportOptions& options) {
   FwImportPack importPack;
-  const int code = RunImport(options.header, options.structName, importPack);
-  if (code == kExitImportFailed || options.out.empty()) return code;
-  if (!SaveStructPack(options.out, importPack.pack, false)) {
-    std::cerr << "Struct Export Error: " << options.out << "\n";
+  bool filesWritten = false;
+  const int code = RunImport(options.header, options.structName, importPack, filesWritten);
+  if (code == kExitImportFailed || options.out.empty()) return WithFiles(code, filesWritten);
+  std::string why;
+  if (!SaveStructPack(options.out, importPack.pack, false, &why)) {
+    std::cerr << "Struct Export Error: " << options.out << ": " << why << "\n";
     return kExitImportFailed;
   }
-  return code;
+  return WithFiles(code, filesWritten);
 }
 
 int ConfigBuild(const BuildOptions& options) {
   FwImportPack importPack;
-  const int code = RunImport(options.header, options.structName, importPack);
+  bool filesWritten = false;
+  const int code = RunImport(options.header, options.structName, importPack, filesWritten);
   if (code != 0) return code;
   ConfigSet config = CreateConfigSet();
   const char* tabNames[4] = {"--param", "--info", "--calib", "--monitor"};
@@ -99,11 +115,12 @@ int ConfigBuild(const BuildOptions& options) {
     std::cerr << "Config Save Error: szPROJ_VERSION \"" << version << "\" does not start with \"FW\"\n";
     return 1;
   }
-  if (!SaveConfigSet(options.out, config)) {
-    std::cerr << "Config Save Error\n";
+  std::string why;
+  if (!SaveConfigSet(options.out, config, &why)) {
+    std::cerr << "Config Save Error: " << options.out << ": " << why << "\n";
     return 1;
   }
-  return 0;
+  return WithFiles(0, filesWritten);
 }
 
 CLI::App* FindOrAddConfig(CLI::App& app) {

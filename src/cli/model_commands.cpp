@@ -2,9 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "atomic_file.h"
@@ -12,6 +16,8 @@
 #include "config_set.h"
 #include "device_image.h"
 #include "fixed_text.h"
+#include "names.h"
+#include "output_check.h"
 #include "struct_pack_file.h"
 #include "value_codec.h"
 #include "value_set.h"
@@ -20,10 +26,14 @@ namespace tavomark::cli {
 
 namespace {
 
+// Longest line of an assignment list.
+constexpr std::size_t kMaxAssignmentLineBytes = 1 << 20;
+
 int ConfigShow(const std::string& file) {
   ConfigSet config = CreateConfigSet();
-  if (!LoadConfigSet(file, config)) {
-    std::cerr << "Config Load Error: " << file << "\n";
+  std::string why;
+  if (!LoadConfigSet(file, config, &why)) {
+    std::cerr << "Config Load Error: " << file << ": " << why << "\n";
     return 1;
   }
   const std::pair<const char*, StructPack*> packs[] = {
@@ -31,15 +41,16 @@ int ConfigShow(const std::string& file) {
   for (const auto& [name, pack] : packs) {
     std::fflush(stdout);
     std::printf("%s\n", name);
-    if (!WriteStructPack(stdout, *pack)) return 1;
+    if (!WriteStructPack(stdout, *pack)) break;
   }
-  return 0;
+  return OutputWritten() ? 0 : 1;
 }
 
 int ValuesNew(const std::string& configFile, const std::string& out) {
   ConfigSet config = CreateConfigSet();
-  if (!LoadConfigSet(configFile, config)) {
-    std::cerr << "Config Load Error: " << configFile << "\n";
+  std::string why;
+  if (!LoadConfigSet(configFile, config, &why)) {
+    std::cerr << "Config Load Error: " << configFile << ": " << why << "\n";
     return 1;
   }
   ValToSendSet vts = CreateValToSendSet(config);
@@ -51,8 +62,8 @@ int ValuesNew(const std::string& configFile, const std::string& out) {
     std::cerr << "Coherence Errors in Config File\n";
     return 1;
   }
-  if (!SaveValToSendSet(out, vts)) {
-    std::cerr << "Errors while Saving file: " << out << "\n";
+  if (!SaveValToSendSet(out, vts, &why)) {
+    std::cerr << "Errors while Saving file: " << out << ": " << why << "\n";
     return 1;
   }
   return 0;
@@ -60,13 +71,21 @@ int ValuesNew(const std::string& configFile, const std::string& out) {
 
 // Loads a value file and attaches its configuration from the project's folder.
 bool LoadDataSet(const CliContext& ctx, const std::string& file, DataSet& data) {
-  if (!LoadValToSendSet(file, data.vts)) {
-    std::cerr << GetValToSendErrorString(kInvalidParameterFile) << ": " << file << "\n";
+  std::string why;
+  if (!LoadValToSendSet(file, data.vts, &why)) {
+    std::cerr << GetValToSendErrorString(kInvalidParameterFile) << ": " << file << ": " << why << "\n";
     return false;
   }
   const int code = UpdateDataSet(data, ctx.projectDir);
   if (code < 0) {
-    std::cerr << GetValToSendErrorString(code) << "\n";
+    std::cerr << GetValToSendErrorString(code);
+    if (code == kConfigNotFound) {
+      // Say which file was looked for and why it could not be loaded.
+      const auto path = GetConfigPath(ctx.projectDir, data.vts.param.header.codeProj, data.vts.configLetter);
+      ConfigSet probe = CreateConfigSet();
+      if (!LoadConfigSet(path, probe, &why)) std::cerr << ": " << why;
+    }
+    std::cerr << "\n";
     return false;
   }
   return true;
@@ -96,7 +115,7 @@ int ValuesShow(const CliContext& ctx, const std::string& file) {
   PrintBlock("param", data.config.param, data.vts.param);
   PrintBlock("info", data.config.info, data.vts.info);
   PrintBlock("calib", data.config.calib, data.vts.calib);
-  return 0;
+  return OutputWritten() ? 0 : 1;
 }
 
 // A leaf's path as `values show` prints it: its ancestors below the root, then its name.
@@ -107,8 +126,35 @@ std::string LeafPath(const StructPack& pack, const Record& r) {
   return path;
 }
 
+// Leaf paths of the three blocks, each built once, to their list positions.
+class LeafIndex {
+ public:
+  explicit LeafIndex(const ConfigSet& config) : m_config(config) {}
+
+  // 1-based position of the leaf, or 0.
+  std::size_t Find(int tab, const std::string& path) {
+    auto& index = m_byTab[tab];
+    if (!m_built[tab]) {
+      const StructPack& pack = GetTabIndexedStruct(m_config, tab);
+      for (std::size_t i = 1; i <= pack.records.size(); ++i) {
+        const Record& r = pack.records[i - 1];
+        if (r.IsLeaf()) index.emplace(LeafPath(pack, r), i);  // the first of equal paths wins
+      }
+      m_built[tab] = true;
+    }
+    const auto it = index.find(path);
+    return it == index.end() ? 0 : it->second;
+  }
+
+ private:
+  const ConfigSet& m_config;
+  std::unordered_map<std::string, std::size_t> m_byTab[3];
+  bool m_built[3] = {false, false, false};
+};
+
 // "block:path=value" -> sets that leaf's value (clamped to the record's limits).
-bool Assign(DataSet& data, const std::string& assignment) {
+// The value must be wholly a number (one character for "CHR" leaves).
+bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
   const auto colon = assignment.find(':');
   const auto equals = assignment.find('=', colon == std::string::npos ? 0 : colon);
   if (colon == std::string::npos || equals == std::string::npos) {
@@ -117,46 +163,71 @@ bool Assign(DataSet& data, const std::string& assignment) {
   }
   const std::string block = Trimmed(assignment.substr(0, colon));
   const std::string path = Trimmed(assignment.substr(colon + 1, equals - colon - 1));
-  const std::string value = Trimmed(assignment.substr(equals + 1));
+  // Only the blanks around the '=' go: a "CHR" value may be a blank itself.
+  std::string value = assignment.substr(equals + 1);
   const int tab = block == "param" ? 0 : block == "info" ? 1 : block == "calib" ? 2 : -1;
   if (tab < 0) {
     std::cerr << "unknown block \"" << block << "\" (param, info or calib)\n";
     return false;
   }
-  const StructPack& pack = GetTabIndexedStruct(data.config, tab);
-  Pack& values = GetTabIndexedValToSendPack(data.vts, tab);
-  for (std::size_t i = 1; i <= pack.records.size(); ++i) {
-    const Record& r = pack.records[i - 1];
-    if (!r.IsLeaf() || LeafPath(pack, r) != path) continue;
-    SetItemValue(values.Item(i), static_cast<float>(StringToVal(r, value)));
-    return true;
+  const std::size_t position = leaves.Find(tab, path);
+  if (position == 0) {
+    std::cerr << "no value \"" << path << "\" in the " << block << " block\n";
+    return false;
   }
-  std::cerr << "no value \"" << path << "\" in the " << block << " block\n";
-  return false;
+  const Record& r = GetTabIndexedStruct(data.config, tab).records[position - 1];
+  if (TextOf(r.varType) != "CHR" || Trimmed(value).size() == 1) value = Trimmed(value);
+  double parsed = 0.0;
+  std::string error;
+  if (!ParseTypedValue(r, value, block + ":" + path, parsed, error)) {
+    std::cerr << error << "\n";
+    return false;
+  }
+  SetItemValue(GetTabIndexedValToSendPack(data.vts, tab).Item(position), static_cast<float>(parsed));
+  return true;
+}
+
+// Appends the assignments of a list file (one per line, '#' starts a comment).
+bool ReadAssignments(const std::string& from, std::vector<std::string>& all) {
+  FileHandle list(from, "rb");
+  if (!list) {
+    std::cerr << "cannot read " << from << ": " << list.error() << "\n";
+    return false;
+  }
+  std::string line;
+  for (std::size_t number = 1;; ++number) {
+    const LineStatus status = ReadLineChecked(list.get(), line, kMaxAssignmentLineBytes);
+    if (status == LineStatus::kEnd) return true;
+    if (status == LineStatus::kReadError) {
+      std::cerr << "cannot read " << from << ": " << std::strerror(errno) << "\n";
+      return false;
+    }
+    if (status == LineStatus::kTooLong) {
+      std::cerr << from << ":" << number << ": line longer than " << kMaxAssignmentLineBytes << " bytes\n";
+      return false;
+    }
+    if (line.find('\0') != std::string::npos) {
+      std::cerr << from << ":" << number << ": the line holds a NUL byte\n";
+      return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = line.substr(0, line.find('#'));
+    if (!Trimmed(line).empty()) all.push_back(line);
+  }
 }
 
 int ValuesSet(const CliContext& ctx, const std::string& file, const std::vector<std::string>& assignments,
-              const std::string& from) {
+              const std::string& from, bool haveFrom) {
   DataSet data = CreateDataSet();
   if (!LoadDataSet(ctx, file, data)) return 1;
   std::vector<std::string> all = assignments;
-  if (!from.empty()) {
-    FileHandle list(from, "rb");
-    if (!list) {
-      std::cerr << "cannot read " << from << "\n";
-      return 1;
-    }
-    std::string line;
-    while (ReadLine(list.get(), line)) {
-      line = Trimmed(line.substr(0, line.find('#')));
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty()) all.push_back(line);
-    }
-  }
+  if (haveFrom && !ReadAssignments(from, all)) return 1;
+  LeafIndex leaves(data.config);
   for (const auto& a : all)
-    if (!Assign(data, a)) return 1;
-  if (!SaveValToSendSet(file, data.vts)) {
-    std::cerr << "Errors while Saving file: " << file << "\n";
+    if (!Assign(data, leaves, a)) return 1;
+  std::string why;
+  if (!SaveValToSendSet(file, data.vts, &why)) {
+    std::cerr << "Errors while Saving file: " << file << ": " << why << "\n";
     return 1;
   }
   return 0;
@@ -165,12 +236,21 @@ int ValuesSet(const CliContext& ctx, const std::string& file, const std::vector<
 int ValuesImage(const CliContext& ctx, const std::string& file, const std::string& block, const std::string& out) {
   DataSet data = CreateDataSet();
   if (!LoadDataSet(ctx, file, data)) return 1;
-  DeviceSet devices = CreateDeviceSet(data.config);
-  if (!ValToSendSetToDeviceSet(data.vts, devices)) {
-    std::cerr << "the values do not fit the configuration's device images\n";
+  const int index = block == "param" ? 0 : block == "info" ? 1 : 2;
+  // Only the block asked for is encoded: damage elsewhere does not stop it.
+  const StructPack& pack = GetTabIndexedStruct(data.config, index);
+  const Pack& values = GetTabIndexedValToSendPack(data.vts, index);
+  for (std::size_t i = 1; i <= pack.records.size() && i <= values.Count(); ++i) {
+    const Record& r = pack.records[i - 1];
+    if (!r.IsLeaf() || ItemSkip(values.Item(i)) != 0 || !std::isnan(ItemValue(values.Item(i)))) continue;
+    std::cerr << block << ":" << LeafPath(pack, r) << ": the value file holds \"nan\", not a number\n";
     return 1;
   }
-  const int index = block == "param" ? 0 : block == "info" ? 1 : 2;
+  DeviceSet devices = CreateDeviceSet(data.config);
+  if (!BlockToDeviceData(data.vts, devices, index)) {
+    std::cerr << "the " << block << " block's values do not fit its device image\n";
+    return 1;
+  }
   auto bytes = GetIndexedDeviceData(devices, index).All();
   std::string error;
   if (!SaveFileAtomically(
@@ -215,8 +295,10 @@ void RegisterValuesCommands(CLI::App& app, CliContext& ctx) {
   auto from = std::make_shared<std::string>();
   set->add_option("FILE", *setFile, "Value file")->required();
   set->add_option("ASSIGNMENT", *assignments, "block:path=value");
-  set->add_option("--from", *from, "File of assignments, one per line ('#' starts a comment)");
-  set->callback([&ctx, setFile, assignments, from] { ctx.exitCode = ValuesSet(ctx, *setFile, *assignments, *from); });
+  auto* fromOption = set->add_option("--from", *from, "File of assignments, one per line ('#' starts a comment)");
+  set->callback([&ctx, setFile, assignments, from, fromOption] {
+    ctx.exitCode = ValuesSet(ctx, *setFile, *assignments, *from, fromOption->count() > 0);
+  });
 
   auto* image = values->add_subcommand("image", "Write one block's device transfer buffer");
   auto imageFile = std::make_shared<std::string>();

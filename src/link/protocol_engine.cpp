@@ -78,6 +78,7 @@ bool ProtocolEngine::TlinkTerminate() {
     }
     m_tickWake.notify_all();
     m_thread->wait();
+    { std::lock_guard lock(m_tickMutex); }
     m_thread.reset();
   } else {
     m_frames.reset();
@@ -103,8 +104,9 @@ void ProtocolEngine::RunTicks() {
     const int state = m_state.load(std::memory_order_relaxed);
     if (state != kStateClosed && state != kStateReady) next = Clock::now();
   }
-  lock.unlock();
-  // The channel was made on this thread and is closed on it.
+  // The channel was made on this thread and is closed on it, still under the
+  // tick mutex: TlinkTerminate takes that mutex once the thread has ended, so
+  // the hand-over is visible to tools that cannot see into QThread::wait.
   m_frames.reset();
   m_transport.reset();
 }

@@ -1,6 +1,8 @@
 #include "config_set.h"
 
+#include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "atomic_file.h"
 #include "bytes.h"
@@ -148,12 +150,24 @@ class MemoryReader {
   bool m_empty = false;
 };
 
-std::vector<uint8_t> ReadRest(std::FILE* file) {
-  std::vector<uint8_t> bytes;
+// The rest of the stream, at most limit bytes; false (error set) when the
+// stream holds more or reports an error.
+bool ReadRest(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, std::string* error) {
+  bytes.clear();
   uint8_t buf[65536];
   std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  return bytes;
+  while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) {
+    if (bytes.size() + n > limit) {
+      if (error) *error = "larger than the " + std::to_string(limit) + " bytes the format can hold";
+      return false;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  if (std::ferror(file)) {
+    if (error) *error = std::string("read error: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
@@ -173,22 +187,36 @@ int WriteConfigSet(std::FILE* file, ConfigSet& set) {
   return !bytes.empty() && WriteAll(file, ToCrLf(bytes)) ? 1 : 0;
 }
 
-int ReadConfigSet(std::FILE* file, ConfigSet& set) {
-  MemoryReader memory(FromCrLf(ReadRest(file)));
-  if (!memory.get()) return 0;
-  for (StructPack* pack : {&set.monitor, &set.param, &set.info, &set.calib})
-    if (!ReadBinStructPack(memory.get(), *pack)) return 0;
+int ReadConfigSet(std::FILE* file, ConfigSet& set, std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadRest(file, kMaxConfigFileBytes, bytes, error)) return 0;
+  MemoryReader memory(FromCrLf(bytes));
+  if (!memory.get()) {
+    if (error) *error = "the file is empty";
+    return 0;
+  }
+  const std::pair<const char*, StructPack*> packs[] = {
+      {"monitor pack", &set.monitor}, {"param pack", &set.param}, {"info pack", &set.info}, {"calib pack", &set.calib}};
+  for (const auto& [what, pack] : packs) {
+    const long start = std::ftell(memory.get());
+    if (ReadBinStructPack(memory.get(), *pack)) continue;
+    if (error) *error = DescribePackReadFailure(memory.get(), start, 0, kRecordSlotBytes, what);
+    return 0;
+  }
   return 1;
 }
 
-int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteConfigSet(f, set) == 1; }) ? 1 : 0;
+int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteConfigSet(f, set) == 1; }, error) ? 1 : 0;
 }
 
-int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set) {
+int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error) {
   FileHandle file(path, "rb");
-  if (!file) return 0;
-  return ReadConfigSet(file.get(), set);
+  if (!file) {
+    if (error) *error = file.error();
+    return 0;
+  }
+  return ReadConfigSet(file.get(), set, error);
 }
 
 // ---- user configuration -------------------------------------------------------------
@@ -223,25 +251,38 @@ int WriteUserConfSet(std::FILE* file, UserConfSet& set) {
   return 1;
 }
 
-int ReadUserConfSet(std::FILE* file, UserConfSet& set) {
-  const auto bytes = FromCrLf(ReadRest(file));
-  if (bytes.size() < kPackHeaderBytes || bytes[0] != 'F' || bytes[1] != 'W') return 0;
+int ReadUserConfSet(std::FILE* file, UserConfSet& set, std::string* error) {
+  std::vector<uint8_t> raw;
+  if (!ReadRest(file, kMaxUserConfFileBytes, raw, error)) return 0;
+  const auto bytes = FromCrLf(raw);
+  if (bytes.size() < kPackHeaderBytes || bytes[0] != 'F' || bytes[1] != 'W') {
+    if (error) *error = bytes.size() < kPackHeaderBytes ? "header cut short" : "no \"FW\" at byte 0";
+    return 0;
+  }
   DeserializeHeader(bytes.data(), set.header);
   set.header.isNew = 1;
   set.header.isChanged = 0;
-  if (bytes.size() < kPackHeaderBytes + kUserConfDataBytes) return 0;
+  if (bytes.size() < kPackHeaderBytes + kUserConfDataBytes) {
+    if (error)
+      *error = "the lists end at byte " + std::to_string(bytes.size()) + " of the content, before byte " +
+               std::to_string(kPackHeaderBytes + kUserConfDataBytes);
+    return 0;
+  }
   std::memcpy(set.data.data(), bytes.data() + kPackHeaderBytes, kUserConfDataBytes);
   return 1;
 }
 
-int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteUserConfSet(f, set) == 1; }) ? 1 : 0;
+int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set, std::string* error) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteUserConfSet(f, set) == 1; }, error) ? 1 : 0;
 }
 
-int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
+int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set, std::string* error) {
   FileHandle file(path, "rb");
-  if (!file) return 0;
-  return ReadUserConfSet(file.get(), set);
+  if (!file) {
+    if (error) *error = file.error();
+    return 0;
+  }
+  return ReadUserConfSet(file.get(), set, error);
 }
 
 int SaveUserConfDefaultPath(UserConfSet& set) {

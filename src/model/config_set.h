@@ -28,6 +28,11 @@ inline constexpr std::size_t kUserConfLists = 7;
 inline constexpr std::size_t kUserConfEntries = 48;
 inline constexpr std::size_t kUserConfDataBytes = kUserConfLists * kUserConfEntries * 4;  // 1344
 
+// The largest files the readers take: every byte of the binary layout could be
+// a line feed stored as two bytes.
+inline constexpr std::size_t kMaxConfigFileBytes = 2 * 4 * (64 + std::size_t{65535} * 256);
+inline constexpr std::size_t kMaxUserConfFileBytes = 2 * (64 + kUserConfDataBytes);
+
 // Which records each live tab page shows: 7 lists of 48 u32 list positions
 // (0 = empty row), kept as the 1344 little-endian bytes of the file.
 struct UserConfSet {
@@ -55,11 +60,15 @@ void DisposeConfigSet(ConfigSet& set);
 
 // File order: monitor, param, info, calib.
 [[nodiscard]] int WriteConfigSet(std::FILE* file, ConfigSet& set);
-[[nodiscard]] int ReadConfigSet(std::FILE* file, ConfigSet& set);
+// Reading takes at most kMaxConfigFileBytes (four packs of 65535 records,
+// every byte a line feed) and fails on more. error, when given, says why a read
+// or a save failed: which pack, at which byte of the content once its line
+// ends are translated, or the system's reason.
+[[nodiscard]] int ReadConfigSet(std::FILE* file, ConfigSet& set, std::string* error = nullptr);
 // Saving writes a temporary file and renames it: 0 when anything failed, and the
-// previous file is then untouched.
-[[nodiscard]] int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set);
-[[nodiscard]] int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set);
+// previous file is then untouched. Only a regular file is loaded.
+[[nodiscard]] int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error = nullptr);
+[[nodiscard]] int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error = nullptr);
 
 [[nodiscard]] UserConfSet CreateUserConfSet();
 void DisposeUserConfSet(UserConfSet& set);
@@ -70,9 +79,12 @@ int CopyUserConfSet(UserConfSet& dst, const UserConfSet& src);
 [[nodiscard]] inline bool IsCompleteUserConfSet(const UserConfSet&) { return true; }
 
 [[nodiscard]] int WriteUserConfSet(std::FILE* file, UserConfSet& set);
-[[nodiscard]] int ReadUserConfSet(std::FILE* file, UserConfSet& set);
-[[nodiscard]] int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set);
-[[nodiscard]] int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set);
+// Reading takes at most kMaxUserConfFileBytes and fails on more.
+[[nodiscard]] int ReadUserConfSet(std::FILE* file, UserConfSet& set, std::string* error = nullptr);
+[[nodiscard]] int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set,
+                                  std::string* error = nullptr);
+[[nodiscard]] int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set,
+                                  std::string* error = nullptr);
 // Saves to the user configuration path of the set's own header in the project
 // directory.
 [[nodiscard]] int SaveUserConfDefaultPath(UserConfSet& set);

@@ -133,11 +133,21 @@ int CalibVtsToDeviceData(const Pack& values, DeviceData& data) {
   return FillShortTrailer(data, values.header) ? 1 : 0;
 }
 
+int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, int index) {
+  switch (index) {
+    case 0:
+      return UpdateDeviceData(set.param, devices.param) && FillParamTrailer(devices.param, set.param.header, set.name)
+                 ? 1
+                 : 0;
+    case 1: return CalibVtsToDeviceData(set.info, devices.info);
+    default: return CalibVtsToDeviceData(set.calib, devices.calib);
+  }
+}
+
 int ValToSendSetToDeviceSet(const ValToSendSet& set, DeviceSet& devices) {
-  if (!UpdateDeviceData(set.param, devices.param) || !FillParamTrailer(devices.param, set.param.header, set.name))
-    return 0;
-  if (!CalibVtsToDeviceData(set.info, devices.info)) return 0;
-  return CalibVtsToDeviceData(set.calib, devices.calib);
+  for (int index = 0; index < 3; ++index)
+    if (!BlockToDeviceData(set, devices, index)) return 0;
+  return 1;
 }
 
 int DeviceSetToValToSendSet(const DeviceSet& devices, ValToSendSet& set) {

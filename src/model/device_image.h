@@ -59,6 +59,9 @@ void DisposeDeviceSet(DeviceSet& set);
 // UpdateDeviceData, then the 4-byte trailer.
 [[nodiscard]] int CalibVtsToDeviceData(const Pack& values, DeviceData& data);
 [[nodiscard]] int ValToSendSetToDeviceSet(const ValToSendSet& set, DeviceSet& devices);
+// One block of ValToSendSetToDeviceSet (0 param, 1 info, anything else calib),
+// the others untouched.
+[[nodiscard]] int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, int index);
 [[nodiscard]] int DeviceSetToValToSendSet(const DeviceSet& devices, ValToSendSet& set);
 
 }  // namespace tavomark

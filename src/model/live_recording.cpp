@@ -15,8 +15,6 @@ namespace tavomark {
 namespace {
 
 constexpr const char* kFirstLine = "# tavomark live recording";
-// A line longer than this is not one the recorder wrote.
-constexpr std::size_t kMaxLineBytes = 16 * 1024 * 1024;
 
 std::string NameOf(const Record& r) { return std::string(r.varName, strnlen(r.varName, sizeof r.varName)); }
 std::string UnitOf(const Record& r) { return std::string(r.unit, strnlen(r.unit, sizeof r.unit)); }
@@ -210,17 +208,17 @@ bool ReadRecording(const std::filesystem::path& path, Recording& recording, std:
   std::vector<std::string> lines;
   std::string line;
   bool endsWithNewline = true;
-  while (ReadLine(file.get(), line)) {
-    if (line.size() > kMaxLineBytes) {
+  for (LineStatus status; (status = ReadLineChecked(file.get(), line, kMaxLineBytes)) != LineStatus::kEnd;) {
+    if (status == LineStatus::kTooLong) {
       error = path.string() + ": line " + std::to_string(lines.size() + 1) + " is too long";
+      return false;
+    }
+    if (status == LineStatus::kReadError) {
+      error = "cannot read " + path.string() + ": " + std::strerror(errno);
       return false;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
-  }
-  if (std::ferror(file.get())) {
-    error = "cannot read " + path.string() + ": " + std::strerror(errno);
-    return false;
   }
   if (!lines.empty()) {
     std::fseek(file.get(), -1, SEEK_END);

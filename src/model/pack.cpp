@@ -120,6 +120,31 @@ int ReadPack(std::FILE* file, Pack& pack) {
   return 1;
 }
 
+std::string DescribePackReadFailure(std::FILE* file, long start, std::size_t expectedItemSize,
+                                    std::size_t slotBytes, const std::string& what) {
+  std::clearerr(file);
+  if (start < 0 || std::fseek(file, start, SEEK_SET) != 0) return what + ": the file cannot be read again";
+  uint8_t bytes[kPackHeaderBytes];
+  const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
+  const auto at = [](long offset) { return std::to_string(offset); };
+  if (got < sizeof bytes) {
+    if (got == 0) return what + ": missing, the file ends at byte " + at(start);
+    return what + ": header cut short, the file ends at byte " + at(start + static_cast<long>(got));
+  }
+  if (bytes[0] != 'F' || bytes[1] != 'W') return what + ": no \"FW\" at byte " + at(start);
+  PackHeader header;
+  DeserializeHeader(bytes, header);
+  if (expectedItemSize != 0 && header.itemSize != expectedItemSize)
+    return what + ": item size " + std::to_string(header.itemSize) + " at byte " + at(start + 32) + ", expected " +
+           std::to_string(expectedItemSize);
+  long end = start;
+  if (std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
+  return what + ": " + std::to_string(header.numRecords) + " items announced at byte " + at(start + 18) +
+         ", the file ends at byte " + at(end) + " (" +
+         std::to_string((end - start - static_cast<long>(kPackHeaderBytes)) / static_cast<long>(slotBytes ? slotBytes : 1)) +
+         " whole items)";
+}
+
 int SavePack(const std::filesystem::path& path, Pack& pack) {
   return SaveFileAtomically(path, [&](std::FILE* f) { return WritePack(f, pack) == 1; }) ? 1 : 0;
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "record.h"
@@ -42,6 +43,12 @@ void DisposePack(Pack& pack);
 // Reads a pack whose item size equals the pack's own. Returns 1, or 0 on a bad
 // header, another item size or a short read (items read so far are kept).
 [[nodiscard]] int ReadPack(std::FILE* file, Pack& pack);
+// Why a pack that started at byte start of the file could not be read: a
+// header cut short, no "FW", another item size than expectedItemSize (0: not
+// checked), or fewer than numRecords items of slotBytes; what names the block.
+// The stream's position is lost.
+[[nodiscard]] std::string DescribePackReadFailure(std::FILE* file, long start, std::size_t expectedItemSize,
+                                                  std::size_t slotBytes, const std::string& what);
 [[nodiscard]] int SavePack(const std::filesystem::path& path, Pack& pack);
 [[nodiscard]] int LoadPack(const std::filesystem::path& path, Pack& pack);
 

@@ -208,14 +208,23 @@ int WriteStructPack(std::FILE* file, const StructPack& pack) {
 
 int ReadStructPack(std::FILE* file, StructPack& pack) {
   std::string line;
-  if (!ReadLine(file, line)) line.clear();
+  const auto next = [&] {
+    const LineStatus status = ReadLineChecked(file, line, kMaxStructTextLineBytes);
+    if (status == LineStatus::kTooLong || status == LineStatus::kReadError) return -1;
+    return status == LineStatus::kLine ? 1 : 0;
+  };
+  int got = next();
+  if (got < 0) return 0;
+  if (got == 0) line.clear();
   ParseHeaderLine(line.c_str(), pack.header);
   pack.records.clear();
   const uint16_t announced = pack.header.numRecords;
   if (announced == 0) return 0;
   for (std::size_t i = 1; i <= announced; ++i) {
     // Fewer lines than announced: what is there is the pack.
-    if (!ReadLine(file, line)) break;
+    got = next();
+    if (got < 0) return 0;
+    if (got == 0) break;
     pack.records.emplace_back();
     if (!ParseRecordLine(line.c_str(), i, pack.records.back())) return 0;
   }
@@ -223,19 +232,29 @@ int ReadStructPack(std::FILE* file, StructPack& pack) {
   return 1;
 }
 
-int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary) {
-  return SaveFileAtomically(path,
-                            [&](std::FILE* f) {
-                              return (binary ? WriteBinStructPack(f, pack) : WriteStructPack(f, pack)) == 1;
-                            })
+int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary, std::string* error) {
+  return SaveFileAtomically(
+             path,
+             [&](std::FILE* f) { return (binary ? WriteBinStructPack(f, pack) : WriteStructPack(f, pack)) == 1; },
+             error)
              ? 1
              : 0;
 }
 
-int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary) {
+int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary, std::string* error) {
   FileHandle file(path, "rb");
-  if (!file) return 0;
-  return binary ? ReadBinStructPack(file.get(), pack) : ReadStructPack(file.get(), pack);
+  if (!file) {
+    if (error) *error = file.error();
+    return 0;
+  }
+  if (binary) {
+    if (ReadBinStructPack(file.get(), pack)) return 1;
+    if (error) *error = DescribePackReadFailure(file.get(), 0, 0, kRecordSlotBytes, "struct pack");
+    return 0;
+  }
+  if (ReadStructPack(file.get(), pack)) return 1;
+  if (error) *error = "not a struct text file (no records announced, a record line out of order or too long)";
+  return 0;
 }
 
 }  // namespace tavomark

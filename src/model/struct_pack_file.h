@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "record.h"
 
@@ -24,10 +25,16 @@ void DeserializeRecord(const uint8_t in[kRecordSlotBytes], Record& record);
 
 // Text layout. Lines of any length are read whole; fields end with ';'.
 [[nodiscard]] int WriteStructPack(std::FILE* file, const StructPack& pack);
+// A line longer than kMaxStructTextLineBytes fails the read.
+inline constexpr std::size_t kMaxStructTextLineBytes = 65536;
 [[nodiscard]] int ReadStructPack(std::FILE* file, StructPack& pack);
 
 // Path forms; saving goes through a temporary file and never damages the old one.
-[[nodiscard]] int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
-[[nodiscard]] int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
+// error, when given, says why a save or a load failed. Only a regular file is
+// loaded.
+[[nodiscard]] int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary,
+                                 std::string* error = nullptr);
+[[nodiscard]] int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary,
+                                 std::string* error = nullptr);
 
 }  // namespace tavomark

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "fixed_text.h"
+#include "strict_number.h"
 
 namespace tavomark {
 
@@ -157,6 +158,7 @@ double InRangeVal(const Record& record, double value) {
     upper = std::min(upper, naturalMax);
     lower = std::max(lower, naturalMin);
   }
+  if (std::isnan(value)) value = 0.0;
   if (value > upper) return upper;
   if (value < lower) return lower;
   return value;
@@ -189,12 +191,27 @@ bool ParseDouble(const char* text, double& out, const char** end) {
   return true;
 }
 
+bool ParseTypedValue(const Record& record, std::string_view text, std::string_view field, double& out,
+                     std::string& error) {
+  if (IsChr(record)) {
+    if (text.size() != 1) {
+      error = std::string(field) + ": \"" + std::string(text) + "\" is not one character";
+      return false;
+    }
+    out = static_cast<double>(static_cast<int8_t>(text.front()));
+    return true;
+  }
+  double v = 0.0;
+  if (!ParseStrictNumber(text, field, v, error)) return false;
+  out = InRangeVal(record, v);
+  return true;
+}
+
 double StringToVal(const Record& record, std::string_view text) {
-  if (IsChr(record)) return text.empty() ? 0.0 : static_cast<double>(static_cast<int8_t>(text.front()));
-  const std::string copy(text);
-  double v = record.value;
-  (void)ParseDouble(copy.c_str(), v);
-  return InRangeVal(record, v);
+  double v = 0.0;
+  std::string error;
+  if (ParseTypedValue(record, text, TextOf(record.varName), v, error)) return v;
+  return IsChr(record) ? record.value : InRangeVal(record, record.value);
 }
 
 std::string ValToString(const Record& record, double value) {

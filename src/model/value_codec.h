@@ -34,11 +34,19 @@ namespace tavomark {
 // written) for a signed bit field or a width it cannot describe.
 [[nodiscard]] int RecordValRange(const Record& record, double& maxValue, double& minValue);
 
-// The value clamped into the record's limits and its natural range.
+// The value clamped into the record's limits and its natural range. A NaN is
+// taken as 0 (what the encoder stores for it) and clamped like any value.
 [[nodiscard]] double InRangeVal(const Record& record, double value);
 
-// Parses a typed entry: for "CHR" records the first character's code, otherwise
-// a number (the record's current value when the text holds none), clamped.
+// Parses a typed entry with the strict reader (strict_number.h): for "CHR"
+// records exactly one character, taken as its signed 8-bit code; otherwise the
+// whole text must be a finite number, which is then clamped. False, with error
+// naming field and quoting the text, for anything else.
+[[nodiscard]] bool ParseTypedValue(const Record& record, std::string_view text, std::string_view field,
+                                   double& out, std::string& error);
+
+// ParseTypedValue for callers without a place for the message: a refused text
+// gives the record's current value (clamped), so nothing changes.
 [[nodiscard]] double StringToVal(const Record& record, std::string_view text);
 
 // Display text: empty for containers, "%*.*f" with width 10 - decimals for

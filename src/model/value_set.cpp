@@ -1,6 +1,7 @@
 #include "value_set.h"
 
 #include <cstring>
+#include <utility>
 
 #include "atomic_file.h"
 #include "bytes.h"
@@ -57,26 +58,35 @@ int WriteValToSendSet(std::FILE* file, ValToSendSet& set) {
   return std::fputc(static_cast<unsigned char>(set.configLetter), file) == EOF ? 0 : 1;
 }
 
-int ReadValToSendSet(std::FILE* file, ValToSendSet& set) {
-  for (Pack* pack : {&set.param, &set.info, &set.calib})
-    if (!ReadPack(file, *pack)) return 0;
+int ReadValToSendSet(std::FILE* file, ValToSendSet& set, std::string* error) {
+  const std::pair<const char*, Pack*> packs[] = {{"param block", &set.param}, {"info block", &set.info},
+                                                 {"calib block", &set.calib}};
+  for (const auto& [what, pack] : packs) {
+    const long start = std::ftell(file);
+    if (ReadPack(file, *pack)) continue;
+    if (error) *error = DescribePackReadFailure(file, start, pack->itemBytes, pack->itemBytes, what);
+    return 0;
+  }
   const int letter = std::fgetc(file);
   set.configLetter = letter == EOF ? set.param.header.compVerFw : static_cast<char>(letter);
   return 1;
 }
 
-int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set) {
+int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set, std::string* error) {
   FileHandle file(path, "rb");
-  if (!file) return 0;
-  const int ok = ReadValToSendSet(file.get(), set);
+  if (!file) {
+    if (error) *error = file.error();
+    return 0;
+  }
+  const int ok = ReadValToSendSet(file.get(), set, error);
   std::string name;
   SplitFileName(path.string(), name);
   SetText(set.name, name);
   return ok;
 }
 
-int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteValToSendSet(f, set) == 1; }) ? 1 : 0;
+int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set, std::string* error) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteValToSendSet(f, set) == 1; }, error) ? 1 : 0;
 }
 
 int CopyValToSendSet(ValToSendSet& dst, const ValToSendSet& src) {

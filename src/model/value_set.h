@@ -45,11 +45,16 @@ void DisposeValToSendSet(ValToSendSet& set);
 // File layout: param, info, calib packs, then the letter (optional on reading:
 // missing, it is param's compVerFw).
 [[nodiscard]] int WriteValToSendSet(std::FILE* file, ValToSendSet& set);
-[[nodiscard]] int ReadValToSendSet(std::FILE* file, ValToSendSet& set);
-// Sets the name from the path whatever the outcome; 1 only if the packs were read.
-[[nodiscard]] int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set);
+// error, when given, says why a read or a save failed (which block, at which
+// byte, or the system's reason).
+[[nodiscard]] int ReadValToSendSet(std::FILE* file, ValToSendSet& set, std::string* error = nullptr);
+// Sets the name from the path whatever the outcome; 1 only if the packs were
+// read. Only a regular file is read.
+[[nodiscard]] int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set,
+                                   std::string* error = nullptr);
 // Through a temporary file: 0 when anything failed, the previous file untouched.
-[[nodiscard]] int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set);
+[[nodiscard]] int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set,
+                                   std::string* error = nullptr);
 [[nodiscard]] int CopyValToSendSet(ValToSendSet& dst, const ValToSendSet& src);
 
 // The 32-byte item at a 1-based position, or an empty span.

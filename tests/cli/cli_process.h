@@ -20,9 +20,12 @@ inline std::string Quoted(const std::string& s) {
   return q + "'";
 }
 
-inline CliRun RunCli(const std::string& args) {
+// seconds > 0 bounds the run (timeout(1)): a command that blocks ends with
+// exit code 124 instead of hanging the test.
+inline CliRun RunCli(const std::string& args, int seconds = 0) {
   CliRun run;
-  const std::string command = Quoted(TAVOMARK_CLI) + " " + args + " 2>&1";
+  const std::string bound = seconds > 0 ? "timeout -k 5 " + std::to_string(seconds) + " " : "";
+  const std::string command = bound + Quoted(TAVOMARK_CLI) + " " + args + " 2>&1";
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
   std::array<char, 4096> buf{};

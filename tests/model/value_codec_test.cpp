@@ -238,8 +238,10 @@ TEST(ValueText, TypedEntriesAreParsedAndClamped) {
   r.value = 12;
   EXPECT_EQ(StringToVal(r, "1e9"), 65535);
   EXPECT_EQ(StringToVal(r, "-5"), 0);
-  EXPECT_EQ(StringToVal(r, "  42.5abc"), 42.5);
-  EXPECT_EQ(StringToVal(r, "volts"), 12);  // no number: the current value
+  EXPECT_EQ(StringToVal(r, "  42.5 "), 42.5);
+  // Not wholly a number: the current value, nothing changes.
+  EXPECT_EQ(StringToVal(r, "42.5abc"), 12);
+  EXPECT_EQ(StringToVal(r, "volts"), 12);
   Record c = Laid(Leaf(0, "c", "CHR", 1));
   EXPECT_EQ(StringToVal(c, "A"), 65);
   EXPECT_EQ(StringToVal(c, "\xC3"), -61);
@@ -320,6 +322,46 @@ TEST(FieldReaders, MissingNumbersKeepTheDestinationAndWideOnesWrap) {
   EXPECT_STREQ(ReadCharVariable("';';after", ';', c), "after");
   EXPECT_EQ(c, ';');
   EXPECT_EQ(ReadCharVariable("'", ';', c), nullptr);  // a line cut inside the quotes
+}
+
+}  // namespace
+}  // namespace tavomark
+
+namespace tavomark {
+namespace {
+
+// Typed entries: the whole text is the number; anything else is refused with
+// the field and the text in the message, and nothing is stored.
+TEST(TypedValue, RefusesWhatIsNotWhollyANumber) {
+  Record r = test::Leaf(0, "u", "U16", 2);
+  r.maxValue = 1000;
+  const char* refused[] = {"abc", "", "  ", "0x10", "1,5", "12abc", "nan", "NaN", "inf", "-inf", "1e999", "1 2"};
+  for (const char* text : refused) {
+    double out = 42;
+    std::string error;
+    EXPECT_FALSE(ParseTypedValue(r, text, "param:u", out, error)) << text;
+    EXPECT_EQ(out, 42) << text;
+    EXPECT_EQ(error.rfind("param:u: \"", 0), 0u) << error;
+  }
+  double out = 0;
+  std::string error;
+  ASSERT_TRUE(ParseTypedValue(r, " 12.5 ", "param:u", out, error)) << error;
+  EXPECT_EQ(out, 12.5);
+  ASSERT_TRUE(ParseTypedValue(r, "5000", "param:u", out, error));
+  EXPECT_EQ(out, 1000) << "clamped to the limit";
+
+  Record c = test::Leaf(0, "c", "CHR", 1);
+  ASSERT_TRUE(ParseTypedValue(c, "A", "param:c", out, error));
+  EXPECT_EQ(out, 65);
+  EXPECT_FALSE(ParseTypedValue(c, "AB", "param:c", out, error));
+  EXPECT_FALSE(ParseTypedValue(c, "", "param:c", out, error));
+}
+
+TEST(TypedValue, ANaNIsKeptWithinTheLimits) {
+  Record r = test::Leaf(0, "u", "U16", 2);
+  r.minValue = 10;
+  r.maxValue = 20;
+  EXPECT_EQ(InRangeVal(r, std::nan("")), 10);
 }
 
 }  // namespace
