@@ -6,10 +6,11 @@
 // compare function; positions count from 1. Keys and values are growable texts,
 // so no declaration or define is ever cut to fit a buffer.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tavomark {
@@ -52,16 +53,29 @@ class DoubleList {
   [[nodiscard]] int SubstString(std::string& text) const;
 
  private:
+  // One node of the substitution trie: one character of one or more keys.
+  // Nodes are laid out depth first, so a node's first child follows it.
+  struct TrieNode {
+    uint32_t firstChild = 0;   // 0: none (node 0, the root, is nobody's child)
+    uint32_t nextSibling = 0;  // siblings in ascending byte order; 0 ends them
+    uint32_t entry = 0;        // kNoEntry, or the 0-based entry a key ending here replaces with
+    unsigned char c = 0;
+  };
+  static constexpr uint32_t kNoEntry = UINT32_MAX;
+
   void Sort() const;
   void BuildIndex() const;
+  // The first entry, in list order, whose key occurs in text and would change
+  // it; kNoEntry when there is none.
+  [[nodiscard]] uint32_t FirstReplacingEntry(std::string_view text) const;
 
   mutable std::vector<Item> m_items;
   mutable bool m_sorted = true;
   CompareFn m_compare = nullptr;
-  // Substitution index: key -> position of its first entry, and the distinct key
-  // lengths, rebuilt after insertions.
-  mutable std::unordered_map<std::string_view, std::size_t> m_firstByKey;
-  mutable std::vector<std::size_t> m_keyLengths;
+  // Substitution index over the keys, rebuilt at the first substitution after
+  // the list changed: a trie whose key ends carry the entry that replaces.
+  mutable std::vector<TrieNode> m_trie;
+  mutable std::array<uint32_t, 256> m_rootChild{};
   mutable bool m_indexed = false;
 };
 
