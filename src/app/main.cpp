@@ -1,11 +1,13 @@
 // tavomark: the desktop program.
-//   tavomark [--project-dir DIR] [--port PORT]
+//   tavomark [--project-dir DIR] [--port PORT] [--period MS]
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
-// 1..255), T_CAN, T_SER, COMn or a device path. --open presses "Open" at start;
-// --screenshot saves the window once the connection has been tried, prints the
-// file's path and quits (pop-ups then go to stderr instead of the screen).
+// 1..255), T_CAN, T_SER, COMn or a device path. MS is the main timer's period
+// (20 to 2000 ms, default 200), which sets the refresh and live data rate.
+// --open presses "Open" at start; --screenshot saves the window once the
+// connection has been tried, prints the file's path and quits (pop-ups then go
+// to stderr instead of the screen).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,12 +19,14 @@
 #include <memory>
 
 #include "application.h"
+#include "strict_number.h"
 
 namespace {
 
 struct Options {
   std::filesystem::path projectDir;
   std::optional<std::string> port;
+  std::optional<std::string> period;
   bool open = false;
   std::string screenshot;
 };
@@ -73,13 +77,15 @@ Options ParseOptions(const QCoreApplication& app) {
                                          "DIR", QCoreApplication::applicationDirPath());
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
                                       "PORT");
+  const QCommandLineOption periodOption("period", "Main timer period in ms, 20..2000 (default 200).", "MS");
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
-  parser.addOptions({projectOption, portOption, openOption, screenshotOption});
+  parser.addOptions({projectOption, portOption, periodOption, openOption, screenshotOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
+  if (parser.isSet(periodOption)) options.period = parser.value(periodOption).toStdString();
   options.screenshot = parser.value(screenshotOption).toStdString();
   options.open = parser.isSet(openOption) || !options.screenshot.empty();
   return options;
@@ -101,6 +107,16 @@ int main(int argc, char* argv[]) {
     options.port = tavomark::ui::ResolvePortOption(*parsed.port);
     if (!options.port)
       std::fprintf(stderr, "tavomark: --port %s names no port; using the saved one\n", parsed.port->c_str());
+  }
+  if (parsed.period) {
+    int64_t period = 0;
+    std::string error;
+    if (!tavomark::ParseStrictInteger(*parsed.period, "--period", tavomark::ui::kMinMainTimerMs,
+                                      tavomark::ui::kMaxMainTimerMs, period, error)) {
+      std::fprintf(stderr, "tavomark: %s\n", error.c_str());
+      return 2;
+    }
+    options.timerPeriodMs = static_cast<int>(period);
   }
 
   tavomark::ui::QtUiServices windowServices;

@@ -30,6 +30,7 @@ namespace tavomark::ui {
 struct StartOptions {
   std::filesystem::path projectDir;
   std::optional<int32_t> port;  // preselected instead of the saved port
+  int timerPeriodMs = kMainTimerMs;  // the main timer's period
   link::EngineOptions engine;
   std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
 };
