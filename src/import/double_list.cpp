@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -73,6 +74,8 @@ const DoubleList::Item* DoubleList::GetItem(std::size_t position) const {
 void DoubleList::Clear() {
   m_items.clear();
   m_trie.clear();
+  m_childChars.clear();
+  m_childNodes.clear();
   m_rootChild.fill(0);
   m_sorted = true;
   m_indexed = false;
@@ -113,8 +116,18 @@ void DoubleList::BuildIndex() const {
       }
     }
   }
-  m_trie.push_back(TrieNode{0, 0, kNoEntry, 0});
-  std::vector<uint32_t> lastChild(1, 0);
+  // First a linked trie, each node's children in ascending byte order...
+  struct Linked {
+    uint32_t firstChild = 0;   // 0: none (node 0, the root, is nobody's child)
+    uint32_t nextSibling = 0;  // 0 ends the siblings
+    uint32_t lastChild = 0;
+    uint32_t entry = kNoEntry;
+    unsigned char c = 0;
+  };
+  std::size_t keyBytes = 1;
+  for (const auto& key : keys) keyBytes += key.first.size();
+  std::vector<Linked> linked(1);
+  linked.reserve(keyBytes);
   std::vector<uint32_t> path;  // path[d]: the node of the previous key's first d + 1 characters
   std::string_view previous;
   for (const auto& [key, entry] : keys) {
@@ -123,22 +136,37 @@ void DoubleList::BuildIndex() const {
     path.resize(common);
     for (std::size_t d = common; d < key.size(); ++d) {
       const uint32_t parent = d == 0 ? 0 : path[d - 1];
-      const auto node = static_cast<uint32_t>(m_trie.size());
-      m_trie.push_back(TrieNode{0, 0, kNoEntry, static_cast<unsigned char>(key[d])});
-      lastChild.push_back(0);
-      if (lastChild[parent] == 0) {
-        m_trie[parent].firstChild = node;
+      const auto node = static_cast<uint32_t>(linked.size());
+      linked.push_back(Linked{0, 0, 0, kNoEntry, static_cast<unsigned char>(key[d])});
+      if (linked[parent].lastChild == 0) {
+        linked[parent].firstChild = node;
       } else {
-        m_trie[lastChild[parent]].nextSibling = node;
+        linked[linked[parent].lastChild].nextSibling = node;
       }
-      lastChild[parent] = node;
+      linked[parent].lastChild = node;
       path.push_back(node);
     }
-    m_trie[path.back()].entry = entry;
+    linked[path.back()].entry = entry;
     previous = key;
   }
-  for (uint32_t child = m_trie[0].firstChild; child != 0; child = m_trie[child].nextSibling)
-    m_rootChild[m_trie[child].c] = child;
+  // ... then each node's children gathered side by side.
+  m_trie.assign(linked.size(), TrieNode{0, 0, kNoEntry});
+  m_childChars.clear();
+  m_childNodes.clear();
+  m_childChars.reserve(linked.size());
+  m_childNodes.reserve(linked.size());
+  for (std::size_t n = 0; n < linked.size(); ++n) {
+    TrieNode& node = m_trie[n];
+    node.entry = linked[n].entry;
+    node.childStart = static_cast<uint32_t>(m_childNodes.size());
+    for (uint32_t child = linked[n].firstChild; child != 0; child = linked[child].nextSibling) {
+      m_childChars.push_back(linked[child].c);
+      m_childNodes.push_back(child);
+    }
+    node.childCount = static_cast<uint32_t>(m_childNodes.size()) - node.childStart;
+  }
+  for (uint32_t child = linked[0].firstChild; child != 0; child = linked[child].nextSibling)
+    m_rootChild[linked[child].c] = child;
   m_indexed = true;
 }
 
@@ -157,9 +185,11 @@ uint32_t DoubleList::FirstReplacingEntry(std::string_view text) const {
       best = std::min(best, current.entry);
       if (++at >= n) break;
       const auto c = static_cast<unsigned char>(text[at]);
-      uint32_t child = current.firstChild;
-      while (child != 0 && m_trie[child].c < c) child = m_trie[child].nextSibling;
-      node = child != 0 && m_trie[child].c == c ? child : 0;
+      const unsigned char* chars = m_childChars.data() + current.childStart;
+      const void* found = std::memchr(chars, c, current.childCount);
+      node = found == nullptr ? 0
+                              : m_childNodes[current.childStart +
+                                             static_cast<std::size_t>(static_cast<const unsigned char*>(found) - chars)];
     }
   }
   return best;

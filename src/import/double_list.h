@@ -54,12 +54,13 @@ class DoubleList {
 
  private:
   // One node of the substitution trie: one character of one or more keys.
-  // Nodes are laid out depth first, so a node's first child follows it.
+  // A node's children sit side by side (their characters in m_childChars,
+  // their nodes in m_childNodes), so finding the next character reads one
+  // short run of bytes instead of hopping from sibling to sibling.
   struct TrieNode {
-    uint32_t firstChild = 0;   // 0: none (node 0, the root, is nobody's child)
-    uint32_t nextSibling = 0;  // siblings in ascending byte order; 0 ends them
-    uint32_t entry = 0;        // kNoEntry, or the 0-based entry a key ending here replaces with
-    unsigned char c = 0;
+    uint32_t childStart = 0;
+    uint32_t childCount = 0;
+    uint32_t entry = 0;  // kNoEntry, or the 0-based entry a key ending here replaces with
   };
   static constexpr uint32_t kNoEntry = UINT32_MAX;
 
@@ -75,6 +76,8 @@ class DoubleList {
   // Substitution index over the keys, rebuilt at the first substitution after
   // the list changed: a trie whose key ends carry the entry that replaces.
   mutable std::vector<TrieNode> m_trie;
+  mutable std::vector<unsigned char> m_childChars;
+  mutable std::vector<uint32_t> m_childNodes;
   mutable std::array<uint32_t, 256> m_rootChild{};
   mutable bool m_indexed = false;
 };
