@@ -1,14 +1,19 @@
-// Reading and writing a 4 KB block over a pseudo-terminal: through the protocol
-// engine (request slot, ticks, condition-variable wait) against a bare loop of
-// the same exchanges on the calling thread. The difference is what the engine
-// adds to a request.
+// Reading and writing blocks over a pseudo-terminal: through the protocol
+// engine (request slot, engine thread, condition-variable wait) against a bare
+// loop of the same exchanges on the calling thread, side by side in one run.
+// The difference is what the engine adds to a request; a pty has no baud rate,
+// so the wire time of a real adapter comes on top of both.
 //
 // A small responder thread on the pty master plays the device with its own
 // frame code.
-
-#include <benchmark/benchmark.h>
+// Usage: link_bench [rounds [size ...]]   (default: 5 rounds; the demo
+// device's block sizes and 4 KB)
 
 #include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include <atomic>
 #include <cstdlib>
@@ -31,6 +36,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint16_t kDevice = 0x0102;
 constexpr std::size_t kBlockBytes = 4096;
+// The demo device's block images (parameters, calibration, information), each
+// with its checksum word and trailer.
+constexpr std::size_t kDemoBlockBytes[] = {403, 72, 46};
 
 class PtyResponder {
  public:
@@ -155,60 +163,76 @@ int32_t PortOf(const PtyResponder& pty) {
   return *number;
 }
 
-void EngineBlock(benchmark::State& state, bool write) {
-  using namespace tavomark::link;
-  PtyResponder pty;
-  ConditionWaiter waiter;
-  ProtocolEngine engine(waiter);
-  uint8_t liveSize = 0;
-  if (!engine.TlinkInit() || !engine.TlinkOpenComm(PortOf(pty), kDevice, liveSize)) {
-    state.SkipWithError("cannot connect through the pty");
-    return;
+using Clock = std::chrono::steady_clock;
+
+// Mean milliseconds per exchange over count exchanges.
+template <typename Exchange>
+double TimeEach(int count, Exchange exchange) {
+  const auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    if (!exchange()) throw std::runtime_error("exchange failed");
   }
-  Bytes block(kBlockBytes, 0x33);
-  for (auto _ : state) {
-    const bool ok = write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block);
-    if (!ok) state.SkipWithError("exchange failed");
-  }
-  engine.TlinkCloseComm();
-  engine.TlinkTerminate();
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlockBytes));
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / count;
 }
 
-void BareBlock(benchmark::State& state, bool write) {
-  using namespace tavomark::link;
-  PtyResponder pty;
-  auto transport = CreateSerialTransport();
-  if (!transport->OpenCommPort(PortOf(pty))) {
-    state.SkipWithError("cannot open the pty");
-    return;
-  }
-  FrameLink frames(*transport);
-  Bytes block(kBlockBytes, 0x33);
-  for (auto _ : state) {
-    const bool ok = write ? frames.SendData(kDevice, 1, block) : frames.RequestData(kDevice, 1, block);
-    if (!ok) state.SkipWithError("exchange failed");
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlockBytes));
-}
-
-void BM_EngineRead4K(benchmark::State& state) { EngineBlock(state, false); }
-void BM_EngineWrite4K(benchmark::State& state) { EngineBlock(state, true); }
-void BM_BareRead4K(benchmark::State& state) { BareBlock(state, false); }
-void BM_BareWrite4K(benchmark::State& state) { BareBlock(state, true); }
-
-BENCHMARK(BM_BareRead4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
-BENCHMARK(BM_EngineRead4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
-BENCHMARK(BM_BareWrite4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(50);
-BENCHMARK(BM_EngineWrite4K)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
+struct Best {
+  double bare = 1e30;
+  double engine = 1e30;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using namespace tavomark::link;
   QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  std::vector<std::size_t> sizes;
+  for (int i = 2; i < argc; ++i) sizes.push_back(static_cast<std::size_t>(std::max(1, std::atoi(argv[i]))));
+  if (sizes.empty()) {
+    sizes.assign(std::begin(kDemoBlockBytes), std::end(kDemoBlockBytes));
+    sizes.push_back(kBlockBytes);
+  }
+
+  try {
+    PtyResponder pty;
+    const int32_t port = PortOf(pty);
+    // The bare loop and the engine share the pty; the engine's channel is open
+    // only while it is connected.
+    ConditionWaiter waiter;
+    ProtocolEngine engine(waiter);
+    auto transport = CreateSerialTransport();
+    FrameLink frames(*transport);
+    uint8_t liveSize = 0;
+    if (!engine.TlinkInit()) throw std::runtime_error("engine did not start");
+
+    std::printf("%6s %6s %10s %10s %7s %9s\n", "bytes", "op", "bare ms", "engine ms", "ratio", "diff ms");
+    for (const std::size_t size : sizes) {
+      Bytes block(size, 0x33);
+      const int count = size > 1024 ? 10 : 30;
+      for (const bool write : {false, true}) {
+        Best best;
+        for (int r = 0; r < rounds; ++r) {
+          if (!transport->OpenCommPort(port)) throw std::runtime_error("cannot open the pty");
+          best.bare = std::min(best.bare, TimeEach(count, [&] {
+                                 return write ? frames.SendData(kDevice, 1, block)
+                                              : frames.RequestData(kDevice, 1, block);
+                               }));
+          transport->CloseCommPort();
+          if (!engine.TlinkOpenComm(port, kDevice, liveSize)) throw std::runtime_error("cannot connect");
+          best.engine = std::min(best.engine, TimeEach(count, [&] {
+                                   return write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block);
+                                 }));
+          engine.TlinkCloseComm();
+        }
+        std::printf("%6zu %6s %10.2f %10.2f %7.2f %9.2f\n", size, write ? "write" : "read", best.bare, best.engine,
+                    best.engine / best.bare, best.engine - best.bare);
+        std::fflush(stdout);
+      }
+    }
+    engine.TlinkTerminate();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "link_bench: %s\n", e.what());
+    return 1;
+  }
   return 0;
 }

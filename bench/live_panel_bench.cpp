@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   link::EventLoopWaiter waiter;
   link::EngineOptions options;
   options.ownThread = false;
-  options.listPorts = [](std::vector<int32_t>& list) { list.clear(); };
+  options.listPorts = [](std::vector<int32_t>& list, const link::PortScan&) { list.clear(); };
   link::ProtocolEngine engine(waiter, std::move(options));
   ui::ScriptedUiServices services;
   ui::PanelContext context{data, settings, engine, services, std::filesystem::temp_directory_path()};

@@ -1,15 +1,16 @@
 // tavomark: the desktop program.
-//   tavomark [--project-dir DIR] [--port PORT]
+//   tavomark [--project-dir DIR] [--port PORT] [--period MS]
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 //   tavomark ... --show about|param|live|edit
 //   tavomark ... --replay FILE.csv
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
-// 1..255), T_CAN, T_SER, COMn or a device path. --open presses "Open" at start;
-// --screenshot saves the window once the connection has been tried, prints the
-// file's path and quits (pop-ups then go to stderr instead of the screen).
-// --show opens the program on that panel; --replay plays a live recording
-// through the live panel.
+// 1..255), T_CAN, T_SER, COMn or a device path. MS is the main timer's period
+// (20 to 2000 ms, default 200), which sets the refresh and live data rate.
+// --open presses "Open" at start; --screenshot saves the window once the
+// connection has been tried, prints the file's path and quits (pop-ups then go
+// to stderr instead of the screen). --show opens the program on that panel;
+// --replay plays a live recording through the live panel.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -22,12 +23,14 @@
 
 #include "application.h"
 #include "live_panel.h"
+#include "strict_number.h"
 
 namespace {
 
 struct Options {
   std::filesystem::path projectDir;
   std::optional<std::string> port;
+  std::optional<std::string> period;
   bool open = false;
   std::string screenshot;
   std::string show;
@@ -82,15 +85,18 @@ Options ParseOptions(const QCoreApplication& app) {
                                          "DIR", QCoreApplication::applicationDirPath());
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
                                       "PORT");
+  const QCommandLineOption periodOption("period", "Main timer period in ms, 20..2000 (default 200).", "MS");
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
   const QCommandLineOption showOption("show", "Panel to open on: about, param, live or edit.", "PANEL", "about");
   const QCommandLineOption replayOption("replay", "Play a live recording (CSV) through the live panel.", "FILE");
-  parser.addOptions({projectOption, portOption, openOption, screenshotOption, showOption, replayOption});
+  parser.addOptions(
+      {projectOption, portOption, periodOption, openOption, screenshotOption, showOption, replayOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
+  if (parser.isSet(periodOption)) options.period = parser.value(periodOption).toStdString();
   options.screenshot = parser.value(screenshotOption).toStdString();
   options.show = parser.value(showOption).toStdString();
   options.replay = parser.value(replayOption).toStdString();
@@ -120,6 +126,16 @@ int main(int argc, char* argv[]) {
     options.port = tavomark::ui::ResolvePortOption(*parsed.port);
     if (!options.port)
       std::fprintf(stderr, "tavomark: --port %s names no port; using the saved one\n", parsed.port->c_str());
+  }
+  if (parsed.period) {
+    int64_t period = 0;
+    std::string error;
+    if (!tavomark::ParseStrictInteger(*parsed.period, "--period", tavomark::ui::kMinMainTimerMs,
+                                      tavomark::ui::kMaxMainTimerMs, period, error)) {
+      std::fprintf(stderr, "tavomark: %s\n", error.c_str());
+      return 2;
+    }
+    options.timerPeriodMs = static_cast<int>(period);
   }
 
   tavomark::ui::QtUiServices windowServices;

@@ -79,11 +79,14 @@ std::optional<int32_t> ResolveSelector(const std::string& port) {
   }
   std::error_code ec;
   if (!std::filesystem::exists(port, ec)) return std::nullopt;
-  if (auto number = link::ComNumberOfPath(port)) return number;
+  // The system's ports are listed once; the path joins the table made from
+  // that listing.
+  const link::PortScan scan = link::ScanPorts();
+  if (auto number = link::ComNumberOfPath(port, scan.table)) return number;
   const char* existing = std::getenv("TAVOMARK_PORTS");
   const std::string joined = existing != nullptr && *existing != '\0' ? std::string(existing) + ":" + port : port;
   ::setenv("TAVOMARK_PORTS", joined.c_str(), 1);
-  return link::ComNumberOfPath(port);
+  return link::ComNumberOfPath(port, link::AssignComNumbers(scan.systemPorts, link::ExtraPortPaths()));
 }
 
 std::string Alnum(char c) {

@@ -1,6 +1,7 @@
 #include "declaration_parser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "expression.h"
@@ -175,16 +176,16 @@ std::optional<std::size_t> DeclarationParser::ParseTypedef(std::string_view text
   const int level = m_parseLevel;
   if (typeName) {
     SetText(record->varType, typeName);
-    m_log.Printf("%d VARTYPE %s ", level, typeName);
+    m_log.Put(level, " VARTYPE ", typeName, " ");
   } else {
-    m_log.Printf("%d NO_TYPEDEF ", level);
+    m_log.Put(level, " NO_TYPEDEF ");
   }
   bool ok = false;
   if (kind == DeclKind::Enum) {
     m_log.Write("ENUM ");
     ok = ParseEnumField(name);
   } else {
-    m_log.Printf("%s VARNAME %s \n", kind == DeclKind::Struct ? "STRUCT" : "UNION", name.c_str());
+    m_log.Put(kind == DeclKind::Struct ? "STRUCT" : "UNION", " VARNAME ", name, " \n");
     m_blocks.push_back(kind);
     ok = ParseStatement(body);
     m_blocks.pop_back();
@@ -193,7 +194,7 @@ std::optional<std::size_t> DeclarationParser::ParseTypedef(std::string_view text
     error = true;
     return std::nullopt;
   }
-  m_log.Printf("%d END STATEMENT %s\n", level, name.c_str());
+  m_log.Put(level, " END STATEMENT ", name, "\n");
   return result;
 }
 
@@ -255,6 +256,28 @@ const std::string* DeclarationParser::CheckVaribleType(std::string_view type, ui
   return m_typedefList.BinSearch(type, CmpString);
 }
 
+// The defines do not change while a structure is parsed, so one text always
+// gives the same size: each distinct text is substituted and evaluated once
+// (the fields of a structure are met again in every element of an array of it).
+SizeResult DeclarationParser::EvaluateArraySize(const std::string& sizeText, int32_t& size) {
+  if (const auto cached = m_sizeCache.find(sizeText); cached != m_sizeCache.end()) {
+    size = cached->second.size;
+    return cached->second.result;
+  }
+  std::string expression = sizeText;
+  int32_t value = 0;
+  // A substitution that never ends is logged each time it is met.
+  if (!Substitute(expression)) return SizeResult::LimitExceeded;
+  SizeResult result = SizeResult::Ok;
+  if (!expr::process_expression_int(expression.c_str(), &value) || value < 1) {
+    result = SizeResult::Invalid;
+  } else {
+    size = value;
+  }
+  m_sizeCache.emplace(sizeText, CachedSize{result, size});
+  return result;
+}
+
 SizeResult DeclarationParser::ParseNameArraySize(std::string_view declarator, std::string& name, int32_t& size,
                                                  std::string& sizeText) {
   size = 0;
@@ -267,15 +290,7 @@ SizeResult DeclarationParser::ParseNameArraySize(std::string_view declarator, st
     const std::size_t close = declarator.find(']', open + 1);
     if (open + 1 < declarator.size() && close != std::string_view::npos) {
       sizeText = std::string(declarator.substr(open + 1, close - open - 1));
-      std::string expression = sizeText;
-      int32_t value = 0;
-      if (!Substitute(expression)) {
-        result = SizeResult::LimitExceeded;
-      } else if (!expr::process_expression_int(expression.c_str(), &value) || value < 1) {
-        result = SizeResult::Invalid;
-      } else {
-        size = value;
-      }
+      result = EvaluateArraySize(sizeText, size);
     }
   }
   std::size_t end = 0;
@@ -296,8 +311,16 @@ bool DeclarationParser::ParseBitSize(std::string_view declarator, uint16_t byteS
   if (!ReadSmallDecimal(widthText, width)) {
     // A width written with defines ("U16 mode : MODE_BITS;") is evaluated like
     // an array size rather than silently taken as no bit field.
-    std::string expression(widthText);
-    if (!Substitute(expression) || !expr::process_expression_int(expression.c_str(), &width)) width = -1;
+    const std::string text(widthText);
+    if (const auto cached = m_widthCache.find(text); cached != m_widthCache.end()) {
+      width = cached->second;
+    } else {
+      std::string expression = text;
+      bool bounded = Substitute(expression);
+      if (!bounded || !expr::process_expression_int(expression.c_str(), &width)) width = -1;
+      // A substitution that never ends is logged each time it is met.
+      if (bounded) m_widthCache.emplace(text, width);
+    }
   }
   if (width < 0 || width > byteSize * 8) {
     m_log.Printf("BITSIZE %s ERROR \n", std::string(widthText).c_str());
@@ -326,7 +349,7 @@ bool DeclarationParser::ParseStructField(std::string_view type, const std::strin
     container->arraySize = static_cast<uint16_t>(std::min<int32_t>(size, UINT16_MAX));
     SetText(container->varName, name);
     SetText(container->varType, typeName);
-    m_log.Printf("%d VARTYPE %s ARRAYSIZE %d VARNAME \"%s\"\n", m_parseLevel, typeName.c_str(), size, name.c_str());
+    m_log.Put(m_parseLevel, " VARTYPE ", typeName, " ARRAYSIZE ", size, " VARNAME \"", name, "\"\n");
     if (m_parseLevel + 1 > kMaxNestingLevel) {
       m_log.Printf("\nNESTING DEEPER THAN %d LEVELS ERROR\n", kMaxNestingLevel);
       return false;
@@ -388,14 +411,14 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
   record->isSigned = isSigned;
   SetText(record->varType, typeName);
   const int level = m_parseLevel;
-  m_log.Printf("%d VARTYPE %s BYTESIZE %d ", level, typeName.c_str(), byteSize);
+  m_log.Put(level, " VARTYPE ", typeName, " BYTESIZE ", byteSize, " ");
   m_log.Write(isSigned ? "SIGNED " : "UNSIGNED ");
 
   std::string rest;
   uint16_t bitSize = 0;
   if (!ParseBitSize(declarator, byteSize, rest, bitSize)) return std::nullopt;
   record->bitSize = bitSize;
-  if (bitSize != 0) m_log.Printf("BITSIZE %d ", bitSize);
+  if (bitSize != 0) m_log.Put("BITSIZE ", bitSize, " ");
 
   std::string name;
   std::string sizeText;
@@ -406,7 +429,7 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
     m_log.Printf("ARRAYSIZE %s[%s]ERROR \n", name.c_str(), sizeText.c_str());
     return std::nullopt;
   }
-  if (size != 0) m_log.Printf("ARRAYSIZE %d ", size);
+  if (size != 0) m_log.Put("ARRAYSIZE ", size, " ");
 
   uint16_t decimals = 0;
   std::string unit;
@@ -414,7 +437,7 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
   record->decimals = decimals;
   SetText(record->unit, unit);
   SetText(record->varName, base);
-  m_log.Printf("DECIMALS %d UNIT \"%s\" VARNAME \"%s\"\n", decimals, unit.c_str(), base.c_str());
+  m_log.Put("DECIMALS ", decimals, " UNIT \"", unit, "\" VARNAME \"", base, "\"\n");
   if (size == 0) return next;
 
   if (m_records.size() + static_cast<std::size_t>(size) > kMaxImportRecords) {
@@ -429,11 +452,14 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
   element.level = static_cast<uint16_t>(level + 1);
   element.arraySize = 0;
   const std::string elementBase(record->varName);
+  std::string elementName;
   for (int32_t i = 0; i < size; ++i) {
-    const std::string elementName = elementBase + "[" + std::to_string(i) + "]";
+    char index[16];
+    char* indexEnd = std::to_chars(index, index + sizeof index, i).ptr;
+    elementName.assign(elementBase).append("[").append(index, static_cast<std::size_t>(indexEnd - index)).append("]");
     SetText(element.varName, elementName);
     m_records.push_back(element);
-    m_log.Printf("%d ADD ARRAY ITEM %d %s\n", level + 1, i, elementBase.c_str());
+    m_log.Put(level + 1, " ADD ARRAY ITEM ", i, " ", elementBase, "\n");
   }
   return next;
 }

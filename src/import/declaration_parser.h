@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "double_list.h"
@@ -91,6 +92,7 @@ class DeclarationParser {
                                          const std::string& name, int32_t size);
   [[nodiscard]] bool ParseEnumField(const std::string& name);
   [[nodiscard]] bool Substitute(std::string& text);
+  [[nodiscard]] SizeResult EvaluateArraySize(const std::string& sizeText, int32_t& size);
 
   ImportLog& m_log;
   const DoubleList& m_defineList;
@@ -99,6 +101,13 @@ class DeclarationParser {
   int m_parseLevel = 0;
   std::vector<DeclKind> m_blocks;  // kinds of the blocks being parsed, innermost last
   std::size_t m_elementTextBytes = 0;
+  // Array sizes and bit widths by their text, for this parser's one import.
+  struct CachedSize {
+    SizeResult result = SizeResult::Ok;
+    int32_t size = 0;
+  };
+  std::unordered_map<std::string, CachedSize> m_sizeCache;
+  std::unordered_map<std::string, int32_t> m_widthCache;
   bool m_limitLogged = false;
 };
 

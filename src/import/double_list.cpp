@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <limits>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace tavomark {
 
@@ -71,54 +73,137 @@ const DoubleList::Item* DoubleList::GetItem(std::size_t position) const {
 
 void DoubleList::Clear() {
   m_items.clear();
-  m_firstByKey.clear();
-  m_keyLengths.clear();
+  m_trie.clear();
+  m_childChars.clear();
+  m_childNodes.clear();
+  m_rootChild.fill(0);
   m_sorted = true;
   m_indexed = false;
 }
 
+// Every distinct key goes into the trie once, carrying the entry that a
+// substitution would use for it: the first entry with that key whose value
+// differs from the key (an entry that maps a name to itself changes nothing).
+// Keys are added in byte order, so each one shares the path of the one before
+// up to their common prefix and the trie is built in one sweep.
 void DoubleList::BuildIndex() const {
   Sort();
   if (m_indexed) return;
-  m_firstByKey.clear();
-  m_keyLengths.clear();
-  m_firstByKey.reserve(m_items.size());
-  for (std::size_t i = 0; i < m_items.size(); ++i) {
-    const std::string& key = m_items[i].key;
-    if (key.empty()) continue;
-    m_firstByKey.emplace(std::string_view(key), i);  // keeps the first of equal keys
-    m_keyLengths.push_back(key.size());
+  m_trie.clear();
+  m_rootChild.fill(0);
+  std::vector<std::pair<std::string_view, uint32_t>> keys;
+  keys.reserve(m_items.size());
+  {
+    std::vector<std::pair<std::string_view, uint32_t>> firsts;
+    firsts.reserve(m_items.size());
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+      if (!m_items[i].key.empty()) firsts.emplace_back(m_items[i].key, static_cast<uint32_t>(i));
+    }
+    // By key, then by position: the first of equal keys leads its group.
+    std::sort(firsts.begin(), firsts.end());
+    std::string_view previous;
+    bool any = false;
+    for (const auto& [key, first] : firsts) {
+      if (any && key == previous) continue;
+      any = true;
+      previous = key;
+      // The entries after the first with the same key, up to a different key.
+      for (std::size_t i = first; i < m_items.size() && m_items[i].key == key; ++i) {
+        if (m_items[i].value != key) {
+          keys.emplace_back(key, static_cast<uint32_t>(i));
+          break;
+        }
+      }
+    }
   }
-  std::sort(m_keyLengths.begin(), m_keyLengths.end());
-  m_keyLengths.erase(std::unique(m_keyLengths.begin(), m_keyLengths.end()), m_keyLengths.end());
+  // First a linked trie, each node's children in ascending byte order...
+  struct Linked {
+    uint32_t firstChild = 0;   // 0: none (node 0, the root, is nobody's child)
+    uint32_t nextSibling = 0;  // 0 ends the siblings
+    uint32_t lastChild = 0;
+    uint32_t entry = kNoEntry;
+    unsigned char c = 0;
+  };
+  std::size_t keyBytes = 1;
+  for (const auto& key : keys) keyBytes += key.first.size();
+  std::vector<Linked> linked(1);
+  linked.reserve(keyBytes);
+  std::vector<uint32_t> path;  // path[d]: the node of the previous key's first d + 1 characters
+  std::string_view previous;
+  for (const auto& [key, entry] : keys) {
+    std::size_t common = 0;
+    while (common < key.size() && common < previous.size() && key[common] == previous[common]) ++common;
+    path.resize(common);
+    for (std::size_t d = common; d < key.size(); ++d) {
+      const uint32_t parent = d == 0 ? 0 : path[d - 1];
+      const auto node = static_cast<uint32_t>(linked.size());
+      linked.push_back(Linked{0, 0, 0, kNoEntry, static_cast<unsigned char>(key[d])});
+      if (linked[parent].lastChild == 0) {
+        linked[parent].firstChild = node;
+      } else {
+        linked[linked[parent].lastChild].nextSibling = node;
+      }
+      linked[parent].lastChild = node;
+      path.push_back(node);
+    }
+    linked[path.back()].entry = entry;
+    previous = key;
+  }
+  // ... then each node's children gathered side by side.
+  m_trie.assign(linked.size(), TrieNode{0, 0, kNoEntry});
+  m_childChars.clear();
+  m_childNodes.clear();
+  m_childChars.reserve(linked.size());
+  m_childNodes.reserve(linked.size());
+  for (std::size_t n = 0; n < linked.size(); ++n) {
+    TrieNode& node = m_trie[n];
+    node.entry = linked[n].entry;
+    node.childStart = static_cast<uint32_t>(m_childNodes.size());
+    for (uint32_t child = linked[n].firstChild; child != 0; child = linked[child].nextSibling) {
+      m_childChars.push_back(linked[child].c);
+      m_childNodes.push_back(child);
+    }
+    node.childCount = static_cast<uint32_t>(m_childNodes.size()) - node.childStart;
+  }
+  for (uint32_t child = linked[0].firstChild; child != 0; child = linked[child].nextSibling)
+    m_rootChild[linked[child].c] = child;
   m_indexed = true;
 }
 
-// The walk of the list from position 1 stops at the first entry that replaces
-// something: the first entry, in list order, whose key occurs in the text and
-// whose value differs from its key. Looking up every substring of the text
-// whose length is one of the key lengths finds that entry without visiting
-// every define, so a pass costs the text's length, not the list's.
+// From every position of the text the trie is walked as far as the text
+// follows one of its paths; every key end passed is a key found there. A walk
+// is at most as long as the longest key, so a pass costs the text's length
+// whatever the number of defines.
+uint32_t DoubleList::FirstReplacingEntry(std::string_view text) const {
+  uint32_t best = kNoEntry;
+  const std::size_t n = text.size();
+  for (std::size_t start = 0; start < n; ++start) {
+    uint32_t node = m_rootChild[static_cast<unsigned char>(text[start])];
+    std::size_t at = start;
+    while (node != 0) {
+      const TrieNode& current = m_trie[node];
+      best = std::min(best, current.entry);
+      if (++at >= n) break;
+      const auto c = static_cast<unsigned char>(text[at]);
+      const unsigned char* chars = m_childChars.data() + current.childStart;
+      const void* found = std::memchr(chars, c, current.childCount);
+      node = found == nullptr ? 0
+                              : m_childNodes[current.childStart +
+                                             static_cast<std::size_t>(static_cast<const unsigned char*>(found) - chars)];
+    }
+  }
+  return best;
+}
+
+// The documented walk goes through the list from its first entry and stops at
+// the first entry that replaces something, then starts again; the index finds
+// that entry in one scan of the text.
 int DoubleList::SubstString(std::string& text) const {
   BuildIndex();
   int passes = 0;
   for (;;) {
-    std::size_t best = std::numeric_limits<std::size_t>::max();
-    for (std::size_t start = 0; start < text.size(); ++start) {
-      const std::string_view rest = std::string_view(text).substr(start);
-      for (const std::size_t length : m_keyLengths) {
-        if (length > rest.size()) break;
-        const auto it = m_firstByKey.find(rest.substr(0, length));
-        if (it == m_firstByKey.end()) continue;
-        for (std::size_t i = it->second; i < m_items.size() && i < best && m_items[i].key == it->first; ++i) {
-          if (m_items[i].value != m_items[i].key) {
-            best = i;
-            break;
-          }
-        }
-      }
-    }
-    if (best == std::numeric_limits<std::size_t>::max()) return passes;
+    const uint32_t best = FirstReplacingEntry(text);
+    if (best == kNoEntry) return passes;
     ReplaceStr(text, m_items[best].key, m_items[best].value);
     ++passes;
     if (passes > kMaxSubstPasses || text.size() > kMaxSubstTextBytes) return kSubstLimitExceeded;

@@ -6,10 +6,11 @@
 // compare function; positions count from 1. Keys and values are growable texts,
 // so no declaration or define is ever cut to fit a buffer.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tavomark {
@@ -52,16 +53,32 @@ class DoubleList {
   [[nodiscard]] int SubstString(std::string& text) const;
 
  private:
+  // One node of the substitution trie: one character of one or more keys.
+  // A node's children sit side by side (their characters in m_childChars,
+  // their nodes in m_childNodes), so finding the next character reads one
+  // short run of bytes instead of hopping from sibling to sibling.
+  struct TrieNode {
+    uint32_t childStart = 0;
+    uint32_t childCount = 0;
+    uint32_t entry = 0;  // kNoEntry, or the 0-based entry a key ending here replaces with
+  };
+  static constexpr uint32_t kNoEntry = UINT32_MAX;
+
   void Sort() const;
   void BuildIndex() const;
+  // The first entry, in list order, whose key occurs in text and would change
+  // it; kNoEntry when there is none.
+  [[nodiscard]] uint32_t FirstReplacingEntry(std::string_view text) const;
 
   mutable std::vector<Item> m_items;
   mutable bool m_sorted = true;
   CompareFn m_compare = nullptr;
-  // Substitution index: key -> position of its first entry, and the distinct key
-  // lengths, rebuilt after insertions.
-  mutable std::unordered_map<std::string_view, std::size_t> m_firstByKey;
-  mutable std::vector<std::size_t> m_keyLengths;
+  // Substitution index over the keys, rebuilt at the first substitution after
+  // the list changed: a trie whose key ends carry the entry that replaces.
+  mutable std::vector<TrieNode> m_trie;
+  mutable std::vector<unsigned char> m_childChars;
+  mutable std::vector<uint32_t> m_childNodes;
+  mutable std::array<uint32_t, 256> m_rootChild{};
   mutable bool m_indexed = false;
 };
 

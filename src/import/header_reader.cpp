@@ -1,6 +1,7 @@
 #include "header_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <system_error>
 
 #include "atomic_file.h"
@@ -27,6 +28,17 @@ std::filesystem::path JoinText(const std::filesystem::path& dir, const std::stri
   std::string text = dir.string();
   if (text.back() != '/') text += '/';
   return std::filesystem::path(text + name);
+}
+
+// The whole file in one string; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  text.clear();
+  FileHandle file(path, "rb");
+  if (!file) return false;
+  char chunk[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
+  return std::ferror(file.get()) == 0;
 }
 
 }  // namespace
@@ -129,39 +141,47 @@ bool HeaderReader::CompileFile(const std::filesystem::path& mainHeader) {
   m_fileList.clear();
   m_fileList.push_back(mainHeader.lexically_normal().string());
   m_mainDir = std::filesystem::path(m_fileList.front()).parent_path();
+  std::string source;
   // The list grows while it is walked: files are read breadth-first.
   for (std::size_t i = 0; i < m_fileList.size(); ++i) {
     const std::string path = m_fileList[i];
     m_currentFile = path;
     // Only regular files: a device or a pipe named by an include would never end.
-    const bool regular = IsRegularFile(path);
-    FileHandle file(regular ? path : std::string(), "r");
-    if (!regular || !file) {
-      m_log.Printf("\nFILE %s NOT FOUND \n", path.c_str());
+    if (!IsRegularFile(path) || !ReadWholeFile(path, source)) {
+      m_log.Put("\nFILE ", path.c_str(), " NOT FOUND \n");
       continue;
     }
-    m_log.Printf("\nFILE %s\n", path.c_str());
-    if (!SearchFileDefs(file.get())) return false;
+    m_log.Put("\nFILE ", path.c_str(), "\n");
+    if (!SearchFileDefs(source)) return false;
   }
   return true;
 }
 
-bool HeaderReader::SearchFileDefs(std::FILE* file) {
+bool HeaderReader::SearchFileDefs(std::string_view source) {
+  m_source = source;
+  m_sourcePos = 0;
   m_inBlockComment = false;
   m_readerLine.clear();
   m_readerPos = 0;
   std::string line;
-  while (GetUncommentLine(file, line)) {
-    if (!GetTypeDef(file, line)) return false;
-    if (!GetIncludeFile(line)) return false;
-    GetDefine(line);
+  bool ok = true;
+  while (ok && GetUncommentLine(line)) {
+    ok = GetTypeDef(line) && GetIncludeFile(line);
+    if (ok) GetDefine(line);
   }
-  return true;
+  m_source = {};
+  m_sourcePos = 0;
+  return ok;
 }
 
-bool HeaderReader::GetUncommentLine(std::FILE* file, std::string& line) {
+bool HeaderReader::GetUncommentLine(std::string& line) {
   for (;;) {
-    if (!ReadLine(file, line)) return false;
+    // Lines end at a line feed; the last one may lack it.
+    if (m_sourcePos >= m_source.size()) return false;
+    const std::size_t feed = m_source.find('\n', m_sourcePos);
+    const std::size_t end = feed == std::string_view::npos ? m_source.size() : feed;
+    line.assign(m_source, m_sourcePos, end - m_sourcePos);
+    m_sourcePos = feed == std::string_view::npos ? m_source.size() : feed + 1;
     // The headers are C text: a NUL ends the line, and a Windows line end
     // loses its carriage return as in a text-mode read.
     const std::size_t nul = line.find('\0');
@@ -173,10 +193,10 @@ bool HeaderReader::GetUncommentLine(std::FILE* file, std::string& line) {
   }
 }
 
-char HeaderReader::GetNextChar(std::FILE* file) {
+char HeaderReader::GetNextChar() {
   if (m_readerPos >= m_readerLine.size()) {
     m_readerPos = 0;
-    if (!GetUncommentLine(file, m_readerLine)) {
+    if (!GetUncommentLine(m_readerLine)) {
       m_readerLine.clear();
       return 0;
     }
@@ -184,10 +204,10 @@ char HeaderReader::GetNextChar(std::FILE* file) {
   return m_readerLine[m_readerPos++];
 }
 
-bool HeaderReader::SearchNextFileStatement(std::FILE* file, std::string& value) {
+bool HeaderReader::SearchNextFileStatement(std::string& value) {
   std::size_t depth = 0;
   for (;;) {
-    const char c = GetNextChar(file);
+    const char c = GetNextChar();
     if (c == 0) return false;
     value.push_back(c);
     if (c == '{') {
@@ -200,16 +220,16 @@ bool HeaderReader::SearchNextFileStatement(std::FILE* file, std::string& value) 
   }
 }
 
-bool HeaderReader::SearchStructName(std::FILE* file, std::string& key) {
+bool HeaderReader::SearchStructName(std::string& key) {
   for (;;) {
-    const char c = GetNextChar(file);
+    const char c = GetNextChar();
     if (c == 0) return false;
     if (c == ';') return true;
     if (!IsBlank(c)) key.push_back(c);
   }
 }
 
-bool HeaderReader::GetTypeDef(std::FILE* file, const std::string& line) {
+bool HeaderReader::GetTypeDef(const std::string& line) {
   const std::size_t at = line.find("typedef ");
   if (at == std::string::npos) return true;
   const std::string rest = line.substr(at + 8);
@@ -227,14 +247,14 @@ bool HeaderReader::GetTypeDef(std::FILE* file, const std::string& line) {
   std::string value;
   std::string key;
   bool ok = true;
-  if (!SearchNextFileStatement(file, value)) {
+  if (!SearchNextFileStatement(value)) {
     m_log.Write("STATEMENT ERROR");
     ok = false;
-  } else if (!SearchStructName(file, key)) {
+  } else if (!SearchStructName(key)) {
     m_log.Write("NAME NOT FOUND");
     ok = false;
   } else {
-    m_log.Printf(" %s %s\n", key.c_str(), value.c_str());
+    m_log.Put(" ", key, " ", value, "\n");
     m_typedefList.InsertInOrder(std::move(key), std::move(value), CmpString);
   }
   // Whatever follows the closing ';' on its line is dropped.
@@ -266,7 +286,7 @@ bool HeaderReader::GetIncludeFile(const std::string& line) {
     return false;
   }
   m_fileList.push_back(candidate);
-  m_log.Printf("INCLUDE <%s>\n", name.c_str());
+  m_log.Put("INCLUDE <", name, ">\n");
   return true;
 }
 
@@ -282,7 +302,7 @@ bool HeaderReader::GetDefine(const std::string& line) {
   while (p < line.size() && IsBlank(line[p])) ++p;
   std::string value = line.substr(p);
   if (name.empty() || value.empty() || name.find('(') != std::string::npos) return true;
-  m_log.Printf("DEFINE %s %s\n", name.c_str(), value.c_str());
+  m_log.Put("DEFINE ", name, " ", value, "\n");
   m_defineList.InsertInOrder(std::move(name), std::move(value), StringLen);
   return true;
 }

@@ -6,7 +6,6 @@
 // function-like macros are ignored. Each finding is written to the import log.
 
 #include <cstddef>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -46,19 +45,21 @@ class HeaderReader {
   // capture failed or the include limit was reached.
   [[nodiscard]] bool CompileFile(const std::filesystem::path& mainHeader);
 
-  // The steps, public so that they can be driven one at a time.
-  [[nodiscard]] bool SearchFileDefs(std::FILE* file);
-  [[nodiscard]] bool GetTypeDef(std::FILE* file, const std::string& line);
+  // The steps, public so that they can be driven one at a time. A file is
+  // read whole; SearchFileDefs walks its text (which must outlive the walk)
+  // and the steps after it read on from where the walk is.
+  [[nodiscard]] bool SearchFileDefs(std::string_view source);
+  [[nodiscard]] bool GetTypeDef(const std::string& line);
   // False only when the include limit is reached.
   [[nodiscard]] bool GetIncludeFile(const std::string& line);
   bool GetDefine(const std::string& line);
   // Next line that is not empty once comments are gone; false at end of file.
-  [[nodiscard]] bool GetUncommentLine(std::FILE* file, std::string& line);
+  [[nodiscard]] bool GetUncommentLine(std::string& line);
   // Next character of the current logical text, lines joined with nothing in
   // between; 0 at end of file.
-  [[nodiscard]] char GetNextChar(std::FILE* file);
-  [[nodiscard]] bool SearchNextFileStatement(std::FILE* file, std::string& value);
-  [[nodiscard]] bool SearchStructName(std::FILE* file, std::string& key);
+  [[nodiscard]] char GetNextChar();
+  [[nodiscard]] bool SearchNextFileStatement(std::string& value);
+  [[nodiscard]] bool SearchStructName(std::string& key);
 
   // The file list: position 1 is the main header.
   [[nodiscard]] const std::vector<std::string>& Files() const { return m_fileList; }
@@ -73,6 +74,8 @@ class HeaderReader {
   DoubleList& m_defineList;
   DoubleList& m_typedefList;
   std::vector<std::string> m_fileList;
+  std::string_view m_source;
+  std::size_t m_sourcePos = 0;
   std::string m_readerLine;
   std::size_t m_readerPos = 0;
   bool m_inBlockComment = false;

@@ -73,11 +73,15 @@ std::string Canonical(std::string_view path) {
   return canonical.isEmpty() ? std::string(path) : ToStd(canonical);
 }
 
-std::optional<std::string> AdapterPath(std::string_view description) {
-  for (const SystemPort& port : SystemSerialPorts()) {
+std::optional<std::string> AdapterPath(std::string_view description, const std::vector<SystemPort>& systemPorts) {
+  for (const SystemPort& port : systemPorts) {
     if (DescriptionMatches(port.description, description)) return port.path;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> AdapterPath(std::string_view description) {
+  return AdapterPath(description, SystemSerialPorts());
 }
 
 // A port that opens and closes again at once: the probe of the port list.
@@ -309,6 +313,13 @@ std::vector<SystemPort> SystemSerialPorts() {
 
 std::vector<NumberedPort> ComPortTable() { return AssignComNumbers(SystemSerialPorts(), ExtraPortPaths()); }
 
+PortScan ScanPorts() {
+  PortScan scan;
+  scan.systemPorts = SystemSerialPorts();
+  scan.table = AssignComNumbers(scan.systemPorts, ExtraPortPaths());
+  return scan;
+}
+
 std::optional<std::string> ResolvePortPath(int32_t port) {
   if (port == kUsbCanPort) return AdapterPath(kUsbCanDescription);
   if (port == kUsbSerialPort) return AdapterPath(kUsbSerialDescription);
@@ -319,21 +330,27 @@ std::optional<std::string> ResolvePortPath(int32_t port) {
   return std::nullopt;
 }
 
-std::optional<int32_t> ComNumberOfPath(std::string_view path) {
+std::optional<int32_t> ComNumberOfPath(std::string_view path) { return ComNumberOfPath(path, ComPortTable()); }
+
+std::optional<int32_t> ComNumberOfPath(std::string_view path, const std::vector<NumberedPort>& table) {
   const std::string wanted = Canonical(path);
-  for (const NumberedPort& entry : ComPortTable()) {
+  for (const NumberedPort& entry : table) {
     if (entry.path == path || Canonical(entry.path) == wanted) return entry.number;
   }
   return std::nullopt;
 }
 
-void GetPortList(std::vector<int32_t>& list) {
+void GetPortList(std::vector<int32_t>& list) { GetPortList(list, ScanPorts()); }
+
+void GetPortList(std::vector<int32_t>& list, const PortScan& scan) {
   list.clear();
-  if (const auto can = AdapterPath(kUsbCanDescription); can && CanOpen(*can)) list.push_back(kUsbCanPort);
-  if (const auto ser = AdapterPath(kUsbSerialDescription); ser && CanOpen(*ser)) {
+  if (const auto can = AdapterPath(kUsbCanDescription, scan.systemPorts); can && CanOpen(*can)) {
+    list.push_back(kUsbCanPort);
+  }
+  if (const auto ser = AdapterPath(kUsbSerialDescription, scan.systemPorts); ser && CanOpen(*ser)) {
     list.push_back(kUsbSerialPort);
   }
-  for (const NumberedPort& entry : ComPortTable()) {
+  for (const NumberedPort& entry : scan.table) {
     if (CanOpen(entry.path)) list.push_back(entry.number);
   }
 }

@@ -100,6 +100,16 @@ struct NumberedPort {
 // The system's ports and TAVOMARK_PORTS numbered together.
 [[nodiscard]] std::vector<NumberedPort> ComPortTable();
 
+// One listing of the system's serial ports and the COM table made from it.
+// Asking the system is the slow part of every port question: a caller that
+// needs several answers (the port list, its labels, a path's number) lists
+// once and passes the scan on.
+struct PortScan {
+  std::vector<SystemPort> systemPorts;
+  std::vector<NumberedPort> table;
+};
+[[nodiscard]] PortScan ScanPorts();
+
 // True when a reported description names the adapter (spaces and underscores
 // compare alike, so "USB Serial Tavomark" matches "USB Serial_Tavomark").
 [[nodiscard]] bool DescriptionMatches(std::string_view reported, std::string_view wanted);
@@ -109,11 +119,14 @@ struct NumberedPort {
 // The COM number of a device path (compared after resolving symlinks), or
 // nothing when the path is not in the table.
 [[nodiscard]] std::optional<int32_t> ComNumberOfPath(std::string_view path);
+[[nodiscard]] std::optional<int32_t> ComNumberOfPath(std::string_view path, const std::vector<NumberedPort>& table);
 
 // Empties the list, then appends -2 and -1 when the adapters can be opened and
 // every COM number, ascending, whose port can be opened. Probes by opening
 // each port briefly, so call it only while no channel is open.
 void GetPortList(std::vector<int32_t>& list);
+// The same from a scan already made.
+void GetPortList(std::vector<int32_t>& list, const PortScan& scan);
 
 // Label of a selector in a port list: "T_CAN", "T_SER" or "COMn".
 [[nodiscard]] std::string PortLabel(int32_t port);

@@ -69,7 +69,8 @@ bool ProtocolEngine::TlinkInit() {
 
 bool ProtocolEngine::TlinkTerminate() {
   if (!m_running.load(std::memory_order_acquire)) return true;
-  TlinkCloseComm();
+  // A channel that is already closed is not closed a second time.
+  if (m_state.load(std::memory_order_acquire) != kStateClosed) TlinkCloseComm();
   m_running.store(false, std::memory_order_release);
   if (m_thread) {
     {
@@ -87,20 +88,33 @@ bool ProtocolEngine::TlinkTerminate() {
   return true;
 }
 
+// Ticks come every period while nothing is asked (the idle poll), and at once
+// when a request is posted: the tick that takes it runs on the wake-up and the
+// tick that carries it out follows without a pause, so a request costs its
+// exchanges, not a period. The period then runs again from the take, so the
+// device sees the same sequence of frames as with requests taken on the beat.
 void ProtocolEngine::RunTicks() {
   using Clock = std::chrono::steady_clock;
   auto next = Clock::now() + m_options.tickPeriod;
   std::unique_lock lock(m_tickMutex);
   while (!m_stop) {
-    if (m_tickWake.wait_until(lock, next, [this] { return m_stop; })) break;
+    m_tickWake.wait_until(lock, next, [this] { return m_stop || m_requestPosted; });
+    if (m_stop) break;
+    const auto start = Clock::now();
+    const bool early = start < next;
+    m_requestPosted = false;
     lock.unlock();
+    // A wake-up for a request that an earlier tick has already taken is no
+    // reason for a tick: it would be an extra poll.
+    if (early && !AnyPending()) {
+      lock.lock();
+      continue;
+    }
     TlinkProtHandler();
     lock.lock();
     // A tick that ran past the period delays the next one; ticks never queue up.
-    next = std::max(next + m_options.tickPeriod, Clock::now());
-    // A request just taken is carried out by the next tick, which need not
-    // wait out the period: the caller then pays at most one period for the
-    // take instead of two.
+    next = std::max(std::min(next, start) + m_options.tickPeriod, Clock::now());
+    // A request just taken is carried out by the next tick, at once.
     const int state = m_state.load(std::memory_order_relaxed);
     if (state != kStateClosed && state != kStateReady) next = Clock::now();
   }
@@ -129,6 +143,11 @@ bool ProtocolEngine::Post(Slot<Params>& slot, const Params& params, Answer& answ
   slot.params = params;
   slot.answer = &answer;
   slot.state.store(kSlotPending, std::memory_order_release);
+  {
+    std::lock_guard lock(m_tickMutex);
+    m_requestPosted = true;
+  }
+  m_tickWake.notify_all();
   m_waiter.Wait([&answer] { return answer.done.load(std::memory_order_acquire); });
   return answer.result;
 }
@@ -136,6 +155,11 @@ bool ProtocolEngine::Post(Slot<Params>& slot, const Params& params, Answer& answ
 template <typename Params>
 bool ProtocolEngine::Pending(const Slot<Params>& slot) {
   return slot.state.load(std::memory_order_acquire) == kSlotPending;
+}
+
+bool ProtocolEngine::AnyPending() const {
+  return Pending(m_open) || Pending(m_close) || Pending(m_send) || Pending(m_receive) || Pending(m_test) ||
+         Pending(m_function) || Pending(m_liveRequest);
 }
 
 template <typename Params>
@@ -217,9 +241,11 @@ std::string ProtocolEngine::TlinkGetDataName() const {
   return m_dataName;
 }
 
-std::vector<int32_t> ProtocolEngine::TlinkGetPortList() {
+std::vector<int32_t> ProtocolEngine::TlinkGetPortList() { return TlinkGetPortList(ScanPorts()); }
+
+std::vector<int32_t> ProtocolEngine::TlinkGetPortList(const PortScan& scan) {
   std::vector<int32_t> list;
-  if (m_options.listPorts) m_options.listPorts(list);
+  if (m_options.listPorts) m_options.listPorts(list, scan);
   return list;
 }
 

@@ -11,9 +11,10 @@
 // drops the connection after five consecutive failing ticks.
 //
 // States: 0 closed, 1 live, 2 ready, 3 sending, 4 forcing, 5 testing,
-// 6 receiving. A request is taken on one tick and carried out on the next;
-// on the engine's own thread that next tick follows at once, without waiting
-// out the period.
+// 6 receiving. A request is taken on one tick and carried out on the next. On
+// the engine's own thread a posted request wakes the thread for the tick that
+// takes it, and the tick that carries it out follows at once; only the idle
+// poll waits out the period.
 
 #include <array>
 #include <atomic>
@@ -76,8 +77,9 @@ struct InfoData {
 struct EngineOptions {
   // Called on the engine's thread: the channel must live there.
   std::function<std::unique_ptr<PortTransport>()> createTransport = CreateSerialTransport;
-  // Called on the caller's thread by TlinkGetPortList.
-  std::function<void(std::vector<int32_t>&)> listPorts = GetPortList;
+  // Called on the caller's thread by TlinkGetPortList, with the caller's scan.
+  std::function<void(std::vector<int32_t>&, const PortScan&)> listPorts =
+      [](std::vector<int32_t>& list, const PortScan& scan) { GetPortList(list, scan); };
   // Measures the send windows; empty means the steady clock.
   SecondsClock clock;
   std::chrono::milliseconds tickPeriod{100};
@@ -124,6 +126,8 @@ class ProtocolEngine {
   [[nodiscard]] uint8_t LiveSize() const { return m_liveSize.load(std::memory_order_acquire); }
   // Refills the port list on the caller's thread; call it while not connected.
   [[nodiscard]] std::vector<int32_t> TlinkGetPortList();
+  // The same from a scan the caller has made (and uses for more).
+  [[nodiscard]] std::vector<int32_t> TlinkGetPortList(const PortScan& scan);
 
  private:
   struct Answer {
@@ -160,6 +164,7 @@ class ProtocolEngine {
   bool Post(Slot<Params>& slot, const Params& params, Answer& answer);
   template <typename Params>
   static bool Pending(const Slot<Params>& slot);
+  [[nodiscard]] bool AnyPending() const;
   template <typename Params>
   void Reply(Slot<Params>& slot, bool result, const std::vector<uint8_t>* live = nullptr);
 
@@ -207,6 +212,7 @@ class ProtocolEngine {
   std::mutex m_tickMutex;
   std::condition_variable m_tickWake;
   bool m_stop = false;
+  bool m_requestPosted = false;  // under m_tickMutex: a request waits to be taken
   std::unique_ptr<QThread> m_thread;
 };
 

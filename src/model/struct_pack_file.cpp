@@ -1,7 +1,9 @@
 #include "struct_pack_file.h"
 
+#include <charconv>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "atomic_file.h"
 #include "bytes.h"
@@ -135,18 +137,46 @@ std::string HeaderLine(const PackHeader& h, std::size_t numRecords) {
   return line;
 }
 
-std::string RecordLine(const Record& r, std::size_t position) {
-  std::string line;
-  Appendf(line, "%4u;%2u;%4u;%4u;", unsigned(position), unsigned(r.level), unsigned(r.offset),
-          unsigned(r.byteSize));
-  Appendf(line, "%2u;%2u;%5u;%2u;", unsigned(r.bitOffset), unsigned(r.bitSize), unsigned(r.arraySize),
-          unsigned(static_cast<uint32_t>(r.kind)));
-  Appendf(line, "%2u;%2u;%15.3lf;%15.3lf;", unsigned(r.isSigned), unsigned(r.decimals), r.minValue, r.maxValue);
-  Appendf(line, "%15.3lf;%2u;%2u;", r.value, unsigned(r.reservedFlag1), unsigned(r.reservedFlag2));
-  Appendf(line, "%10s;%25s;%20s;", Field(r.unit).c_str(), Field(r.varName).c_str(), Field(r.varType).c_str());
-  Appendf(line, "%4u;%4u;%4u;%15.3lf;%15.3lf;\n", unsigned(r.numChildren), unsigned(r.fatherIndex),
-          unsigned(r.reserved1), r.reserved2, r.reserved3);
-  return line;
+// Right-aligned fields as printf's "%Nu", "%N.3lf" and "%Ns" write them,
+// formatted once with to_chars straight into the line.
+class FieldWriter {
+ public:
+  explicit FieldWriter(std::string& out) : m_out(out) {}
+  FieldWriter& Unsigned(unsigned value, std::size_t width) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return Padded(std::string_view(digits, static_cast<std::size_t>(end - digits)), width);
+  }
+  FieldWriter& Fixed3(double value, std::size_t width) {
+    // The longest double in fixed notation has 309 integer digits.
+    char digits[400];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3).ptr;
+    return Padded(std::string_view(digits, static_cast<std::size_t>(end - digits)), width);
+  }
+  FieldWriter& Text(std::string_view text, std::size_t width) { return Padded(text, width); }
+
+ private:
+  FieldWriter& Padded(std::string_view text, std::size_t width) {
+    if (text.size() < width) m_out.append(width - text.size(), ' ');
+    m_out.append(text);
+    m_out.push_back(';');
+    return *this;
+  }
+  std::string& m_out;
+};
+
+// "%4u;%2u;%4u;%4u;%2u;%2u;%5u;%2u;%2u;%2u;%15.3lf;%15.3lf;%15.3lf;%2u;%2u;%10s;%25s;%20s;%4u;%4u;%4u;%15.3lf;%15.3lf;\n"
+void AppendRecordLine(std::string& out, const Record& r, std::size_t position) {
+  FieldWriter line(out);
+  line.Unsigned(unsigned(position), 4).Unsigned(r.level, 2).Unsigned(r.offset, 4).Unsigned(r.byteSize, 4);
+  line.Unsigned(r.bitOffset, 2).Unsigned(r.bitSize, 2).Unsigned(r.arraySize, 5);
+  line.Unsigned(static_cast<uint32_t>(r.kind), 2).Unsigned(r.isSigned, 2).Unsigned(r.decimals, 2);
+  line.Fixed3(r.minValue, 15).Fixed3(r.maxValue, 15).Fixed3(r.value, 15);
+  line.Unsigned(r.reservedFlag1, 2).Unsigned(r.reservedFlag2, 2);
+  line.Text(TextOf(r.unit), 10).Text(TextOf(r.varName), 25).Text(TextOf(r.varType), 20);
+  line.Unsigned(r.numChildren, 4).Unsigned(r.fatherIndex, 4).Unsigned(r.reserved1, 4);
+  line.Fixed3(r.reserved2, 15).Fixed3(r.reserved3, 15);
+  out.push_back('\n');
 }
 
 void ParseHeaderLine(const char* p, PackHeader& h) {
@@ -202,7 +232,9 @@ bool ParseRecordLine(const char* p, std::size_t position, Record& r) {
 
 int WriteStructPack(std::FILE* file, const StructPack& pack) {
   std::string text = HeaderLine(pack.header, pack.records.size());
-  for (std::size_t i = 0; i < pack.records.size(); ++i) text += RecordLine(pack.records[i], i + 1);
+  // A record line is about 250 characters.
+  text.reserve(text.size() + pack.records.size() * 256);
+  for (std::size_t i = 0; i < pack.records.size(); ++i) AppendRecordLine(text, pack.records[i], i + 1);
   return std::fwrite(text.data(), 1, text.size(), file) == text.size() ? 1 : 0;
 }
 

@@ -57,13 +57,14 @@ std::optional<int32_t> ResolvePortOption(const std::string& text) {
   if (upper.rfind("COM", 0) == 0 && ParseInt(upper.substr(3), value))
     return IsSelector(value) && value > 0 ? std::optional<int32_t>(value) : std::nullopt;
   if (text.find('/') == std::string::npos) return std::nullopt;
-  if (auto number = link::ComNumberOfPath(text)) return number;
+  const link::PortScan scan = link::ScanPorts();
+  if (auto number = link::ComNumberOfPath(text, scan.table)) return number;
   const char* current = std::getenv("TAVOMARK_PORTS");
   std::string ports = current != nullptr ? current : "";
   if (!ports.empty()) ports += ':';
   ports += text;
   ::setenv("TAVOMARK_PORTS", ports.c_str(), 1);
-  return link::ComNumberOfPath(text);
+  return link::ComNumberOfPath(text, link::AssignComNumbers(scan.systemPorts, link::ExtraPortPaths()));
 }
 
 std::optional<int> ResolveShowOption(const std::string& text) {
@@ -103,6 +104,7 @@ int Application::Start(StartOptions options) {
   m_context = std::make_unique<PanelContext>(PanelContext{m_data, m_settings, *m_engine, m_services, m_projectDir});
 
   m_panel = std::make_unique<MainPanel>(*m_context);
+  m_panel->SetTimerPeriod(options.timerPeriodMs);
   m_panel->SetQuitUserInterface([] { QCoreApplication::exit(0); });
   // The desktop's end of session asks to quit like the close box does.
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

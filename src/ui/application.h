@@ -33,6 +33,7 @@ struct StartOptions {
   std::filesystem::path projectDir;
   std::optional<int32_t> port;  // preselected instead of the saved port
   int showPanel = kHelpPanel;    // the panel shown at start
+  int timerPeriodMs = kMainTimerMs;  // the main timer's period
   link::EngineOptions engine;
   std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
 };

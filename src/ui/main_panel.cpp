@@ -111,6 +111,8 @@ void MainPanel::StartTimer() { m_timer.start(); }
 
 void MainPanel::StopTimer() { m_timer.stop(); }
 
+void MainPanel::SetTimerPeriod(int ms) { m_timer.setInterval(std::clamp(ms, kMinMainTimerMs, kMaxMainTimerMs)); }
+
 ChildPanel* MainPanel::Child(int index) const {
   if (index < 0 || index >= kChildPanels) return nullptr;
   return m_children[static_cast<std::size_t>(index)].get();
@@ -210,8 +212,10 @@ void MainPanel::SaveSettings() {
 }
 
 void MainPanel::FillListPort() {
-  const std::vector<int32_t> ports = m_context.engine.TlinkGetPortList();
-  const std::vector<link::NumberedPort> table = link::ComPortTable();
+  // One listing of the system's ports serves the probes and the labels.
+  const link::PortScan scan = link::ScanPorts();
+  const std::vector<int32_t> ports = m_context.engine.TlinkGetPortList(scan);
+  const std::vector<link::NumberedPort>& table = scan.table;
   QComboBox* ring = m_form->RINGport;
   const QSignalBlocker block(ring);
   ring->clear();

@@ -24,9 +24,12 @@ class MainPanel;
 
 namespace tavomark::ui {
 
-// The main timer's period: five refreshes a second leave room for one live
-// request per tick (each request costs at least one 100 ms engine tick).
+// The main timer's period by default, and the periods it may be given: every
+// refresh of the panels and the live data rate follow it. A request costs its
+// exchanges only, so a short period can carry one live request per tick.
 inline constexpr int kMainTimerMs = 200;
+inline constexpr int kMinMainTimerMs = 20;
+inline constexpr int kMaxMainTimerMs = 2000;
 
 // Child panel indices, as ChangePanel and EnablePanel use them.
 enum PanelIndex : int { kHelpPanel = 0, kParPanel = 1, kLivePanel = 2, kEditPanel = 3 };
@@ -59,6 +62,9 @@ class MainPanel final : public QWidget {
   void SetQuitUserInterface(std::function<void()> quit) { m_quitUserInterface = std::move(quit); }
   void StartTimer();
   void StopTimer();
+  // Clamped to kMinMainTimerMs..kMaxMainTimerMs; a running timer goes on at
+  // the new period.
+  void SetTimerPeriod(int ms);
 
   // One timer tick; 1.
   int MainHandler();

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <numeric>
 #include <thread>
@@ -253,6 +254,16 @@ TEST_F(EngineTest, RequestsAfterTerminateFailAtOnce) {
   EXPECT_EQ(waiter.ticks, ticks);
 }
 
+// Shutting down after a disconnect closes nothing a second time: no close
+// request, so no tick to wait for.
+TEST_F(EngineTest, TerminateAfterCloseTakesNoTick) {
+  ASSERT_TRUE(Connect());
+  EXPECT_TRUE(engine->TlinkCloseComm());
+  const int ticks = waiter.ticks;
+  EXPECT_TRUE(engine->TlinkTerminate());
+  EXPECT_EQ(waiter.ticks, ticks);
+}
+
 std::unique_ptr<ProtocolEngine> ThreadedEngine(RequestWaiter& waiter, FakeDevice& device) {
   EngineOptions options;
   options.tickPeriod = std::chrono::milliseconds(1);
@@ -299,6 +310,32 @@ TEST(EngineThread, RequestsAndQueriesFromOtherThreads) {
   reader.join();
   EXPECT_TRUE(engine.TlinkTerminate());
   EXPECT_EQ(device.blocks[2], Bytes(50, 19));
+}
+
+// A posted request wakes the engine's thread: with a period of an hour every
+// request below would otherwise wait that long. Nothing but the requests
+// reaches the device: the info record is read by the connect sequence and
+// after the block write, and by no idle poll.
+TEST(EngineThread, RequestsAreServedWithoutWaitingForThePeriod) {
+  FakeDevice device;
+  const Bytes block(300, 0x42);
+  device.blocks[1] = block;
+  ConditionWaiter waiter;
+  EngineOptions options;
+  options.tickPeriod = std::chrono::hours(1);
+  options.createTransport = [&device] { return std::make_unique<FakeTransport>(&device); };
+  ProtocolEngine engine(waiter, options);
+  ASSERT_TRUE(engine.TlinkInit());
+  uint8_t liveSize = 0;
+  ASSERT_TRUE(engine.TlinkOpenComm(1, kDevice, liveSize));
+  Bytes buffer(300);
+  EXPECT_TRUE(engine.TlinkReceiveData(1, buffer));
+  EXPECT_EQ(buffer, block);
+  EXPECT_TRUE(engine.TlinkSendData(2, Bytes(50, 7)));
+  EXPECT_TRUE(engine.TlinkGetLiveData(liveSize).has_value());
+  EXPECT_TRUE(engine.TlinkCloseComm());
+  EXPECT_TRUE(engine.TlinkTerminate());
+  EXPECT_EQ(std::count(device.commands.begin(), device.commands.end(), uint8_t{11}), 2);
 }
 
 TEST(EngineThread, EventLoopWaiterWakesNestedLoop) {

@@ -158,6 +158,51 @@ TEST_F(TempDir, TextLayoutUsesTheFixedFieldFormats) {
   EXPECT_EQ(Text(Path("p.txt")), header + line);
 }
 
+// The record lines are written without printf; they must stay what the
+// file format's printf formats give, for every kind of number.
+TEST_F(TempDir, TextLayoutMatchesItsPrintfFormatsForAwkwardValues) {
+  struct Case {
+    double min, max, value, reserved2;
+    uint16_t offset, arraySize;
+    const char* name;
+  };
+  const Case cases[] = {
+      {-0.0004, 0.0005, 2.0005, -0.0, 0, 0, "rounding"},
+      {-32768.0, 32767.0, -1.5, 1e-9, 65535, 65535, "widths"},
+      {-1e20, 1.7976931348623157e308, 123456789012.345678, -4.9e-324, 9999, 10000, "huge_and_tiny"},
+      {0.1, 0.7, 1.0005, 2.675, 1, 1, "a_name_of_24_characters_"},
+      {std::nan(""), INFINITY, -INFINITY, 0.125, 12, 3, ""},
+  };
+  StructPack pack = CreateStructPack();
+  pack.header = SampleHeader();
+  std::string expected;
+  for (const Case& c : cases) {
+    Record r = test::Leaf(2, c.name, "U32", 4, true, 1, 1);
+    r.minValue = c.min;
+    r.maxValue = c.max;
+    r.value = c.value;
+    r.reserved2 = c.reserved2;
+    r.offset = c.offset;
+    r.arraySize = c.arraySize;
+    r.bitOffset = 31;
+    SetText(r.unit, "mV/s");
+    pack.records.push_back(r);
+    char line[1024];
+    std::snprintf(line, sizeof line,
+                  "%4u;%2u;%4u;%4u;%2u;%2u;%5u;%2u;%2u;%2u;%15.3lf;%15.3lf;%15.3lf;%2u;%2u;%10s;%25s;%20s;%4u;%4u;%4u;"
+                  "%15.3lf;%15.3lf;\n",
+                  unsigned(pack.records.size()), 2u, unsigned(c.offset), 4u, 31u, unsigned(r.bitSize),
+                  unsigned(c.arraySize), unsigned(static_cast<uint32_t>(r.kind)), unsigned(r.isSigned),
+                  unsigned(r.decimals), c.min, c.max, c.value, 0u, 0u, "mV/s", c.name, "U32",
+                  unsigned(r.numChildren), unsigned(r.fatherIndex), 0u, c.reserved2, 0.0);
+    expected += line;
+  }
+  ASSERT_EQ(SaveStructPack(Path("p.txt"), pack, false), 1);
+  const std::string text = Text(Path("p.txt"));
+  ASSERT_NE(text.find('\n'), std::string::npos);
+  EXPECT_EQ(text.substr(text.find('\n') + 1), expected);
+}
+
 TEST_F(TempDir, TextRoundTripKeepsThreeDecimalsAndTrimsTexts) {
   StructPack pack = CreateStructPack();
   pack.header = SampleHeader();

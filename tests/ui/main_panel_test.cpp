@@ -75,6 +75,18 @@ TEST_F(AppTest, MissingSettingsFileStartsWithPortZeroAndWritesANewOne) {
   EXPECT_TRUE(m_services.shown.empty());
 }
 
+// The main timer runs at 200 ms unless told otherwise; a period out of
+// 20..2000 ms is held at the nearest limit.
+TEST_F(AppTest, MainTimerPeriodIsASettingWithinLimits) {
+  ASSERT_EQ(StartApp(), 0);
+  EXPECT_EQ(Panel().Timer().interval(), 200);
+  const std::pair<int, int> periods[] = {{50, 50}, {20, 20}, {5, 20}, {2000, 2000}, {5000, 2000}};
+  for (const auto& [asked, expected] : periods) {
+    Panel().SetTimerPeriod(asked);
+    EXPECT_EQ(Panel().Timer().interval(), expected) << asked;
+  }
+}
+
 // The last value file is restored only when it belongs to the configuration
 // (letter 'C'); one of another letter is forgotten.
 class LastValueFileTest : public AppTest, public ::testing::WithParamInterface<char> {};

@@ -84,7 +84,7 @@ class AppTest : public ProjectDirTest {
     ui::StartOptions options;
     options.projectDir = m_dir;
     options.port = port;
-    options.engine.listPorts = [this](std::vector<int32_t>& list) { list = m_ports; };
+    options.engine.listPorts = [this](std::vector<int32_t>& list, const link::PortScan&) { list = m_ports; };
     options.engine.tickPeriod = std::chrono::milliseconds(20);
     if (panels) options.panels = *panels;
     m_ports = std::move(ports);
