@@ -222,6 +222,8 @@ void LivePanel::HilightTabRefresh() {
                                                  : record->kind == RecordKind::Struct && record->bitSize == kBitCells);
     HilightTabRefreshRow(shown ? record : nullptr, slot);
   }
+  // Redrawing made the last row current; the tables open at their first rows.
+  for (int table = 0; table < 3; ++table) HilightTableWidget(table)->scrollToTop();
 }
 
 void LivePanel::HilightTabUpdate(int page, std::span<const uint8_t> live) {
@@ -276,6 +278,7 @@ void LivePanel::InfoTabRefresh() {
     const Record* record = SlotRecord(kTabInfo, slot);
     InfoTabPopulate(record != nullptr && record->IsLeaf() ? record : nullptr, slot);
   }
+  InfoTable()->scrollToTop();
 }
 
 void LivePanel::InfoTabUpdate(bool connected, int page, const std::vector<uint8_t>* live) {

@@ -54,9 +54,11 @@ inline ConfigSet MakeConfig(uint16_t code = 315, char letter = 'C', int extraPar
 class ProjectDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = std::filesystem::temp_directory_path() /
-            ("tavomark_proj_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Parameterised tests are named "Test/Case": one folder all the same.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    m_dir = std::filesystem::temp_directory_path() / ("tavomark_proj_" + std::to_string(::getpid()) + "_" + name);
     std::filesystem::remove_all(m_dir);
     std::filesystem::create_directories(m_dir / "config");
   }

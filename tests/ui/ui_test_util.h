@@ -73,9 +73,6 @@ class AppTest : public ProjectDirTest {
   void TearDown() override {
     m_app.reset();
     ProjectDirTest::TearDown();
-    // Parameterised tests are named "Test/Case": the folder sits one deeper.
-    if (m_dir.parent_path().filename().string().rfind("tavomark_proj_", 0) == 0)
-      std::filesystem::remove(m_dir.parent_path());
   }
 
   int StartApp(std::vector<int32_t> ports = {}, std::optional<int32_t> port = std::nullopt,
