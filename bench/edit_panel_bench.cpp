@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "application.h"
+#include "bench_timing.h"
 #include "config_editor.h"
 #include "edit_panel.h"
 #include "main_panel.h"
@@ -35,6 +36,9 @@
 namespace {
 
 using namespace tavomark;
+using bench::Figures;
+using bench::Print;
+using bench::Time;
 
 constexpr int kGroups = 99;
 constexpr int kValuesPerGroup = 100;
@@ -52,27 +56,6 @@ void WriteFirmware(const std::filesystem::path& path) {
          "typedef struct { Par_t par; Small_t info; Small_t cal; Small_t mon; } Bench_t;\n";
 }
 
-struct Figures {
-  double best = 0, median = 0, worst = 0;
-};
-
-Figures Time(int runs, const std::function<void()>& prepare, const std::function<void()>& body) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) {
-    prepare();
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(ms.begin(), ms.end());
-  return {ms.front(), ms[ms.size() / 2], ms.back()};
-}
-
-void Print(const char* name, const Figures& f, double target) {
-  std::printf("%-8s best %8.3f ms  median %8.3f ms  worst %8.3f ms", name, f.best, f.median, f.worst);
-  if (target > 0) std::printf("  (target < %g ms)", target);
-  std::printf("\n");
-}
 
 }  // namespace
 

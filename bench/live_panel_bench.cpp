@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "application.h"
+#include "bench_timing.h"
 #include "fixed_text.h"
 #include "graph_tab.h"
 #include "live_panel.h"
@@ -36,6 +37,9 @@
 namespace {
 
 using namespace tavomark;
+using bench::Figures;
+using bench::Print;
+using bench::Time;
 
 constexpr int kFlagWords = 6;
 constexpr int kGroups = 98;
@@ -96,26 +100,6 @@ long ResidentKiB() {
   return resident * 4;
 }
 
-struct Figures {
-  double best = 0, median = 0, worst = 0;
-};
-
-Figures Time(int runs, const std::function<void()>& prepare, const std::function<void()>& body) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) {
-    prepare();
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(ms.begin(), ms.end());
-  return {ms.front(), ms[ms.size() / 2], ms.back()};
-}
-
-void Print(const char* name, const Figures& f, double target) {
-  std::printf("%-10s best %8.3f ms  median %8.3f ms  worst %8.3f ms  (target < %g ms)\n", name, f.best, f.median,
-              f.worst, target);
-}
 
 }  // namespace
 

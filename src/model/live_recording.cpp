@@ -32,16 +32,6 @@ std::string HeaderOf(const StructPack& pack, const Record& r) {
 
 bool IsChr(const Record& r) { return std::strncmp(r.varType, "CHR", sizeof r.varType) == 0; }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 // Splits one CSV line; false when a quoted field is not closed.
 bool SplitCsv(const std::string& line, std::vector<std::string>& fields) {
   fields.clear();
@@ -98,6 +88,16 @@ bool CellValue(const Record& r, const std::string& text, double& value) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
 
 bool RecordingColumns(const StructPack& monitor, const std::vector<std::string>& paths,
                       std::vector<RecordingColumn>& columns, std::string& error) {

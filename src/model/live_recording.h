@@ -60,6 +60,10 @@ class LiveRecorder {
   std::size_t m_rows = 0;
 };
 
+// A CSV field: quoted (quotes doubled) when it holds a comma, a quote or a
+// line break.
+[[nodiscard]] std::string CsvField(const std::string& text);
+
 // The time now as "YYYY-MM-DDThh:mm:ssZ".
 [[nodiscard]] std::string IsoTimeNow();
 

@@ -51,25 +51,6 @@ constexpr const char* kImportError = "Import Error: view log.txt file for detail
 // The selection tree: name and type.
 constexpr int kSelColumns = 2;
 
-// What the user does to a panel; repaints, timers and the like still pass.
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // Letters 'B' to 'y' are no part of a number a cell takes; the tree and the
 // cell editor ignore them ('A' and 'z' pass, as they always have).

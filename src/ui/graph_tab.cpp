@@ -24,6 +24,7 @@
 #include "child_panel.h"
 #include "config_set.h"
 #include "live_panel.h"
+#include "live_recording.h"
 #include "platform_services.h"
 #include "strict_number.h"
 #include "value_codec.h"
@@ -44,17 +45,6 @@ std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
   return text;
-}
-
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 bool WriteBytes(const std::filesystem::path& path, const QByteArray& bytes, std::string& error) {

@@ -36,23 +36,6 @@ namespace {
 constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
 
-// What the user does to a panel; repaints, timers and the like still pass.
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-      return true;
-    default:
-      return false;
-  }
-}
 
 std::string UnitText(const Record& record) {
   return std::string(record.unit, strnlen(record.unit, sizeof record.unit));

@@ -36,25 +36,6 @@ constexpr const char* kDecodeError = "The device data do not fit the configurati
 constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
 
-// What the user does to a panel; repaints, timers and the like still pass.
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
-  }
-}
 
 }  // namespace
 

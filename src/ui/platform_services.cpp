@@ -162,4 +162,23 @@ BusyCursor::BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCurso
 
 BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
 
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace tavomark::ui

@@ -4,6 +4,8 @@
 // link::EventLoopWaiter). Panels reach pop-ups only through UiServices, so tests
 // answer them from a script instead of a person.
 
+#include <QEvent>
+
 #include <cstddef>
 #include <deque>
 #include <optional>
@@ -96,6 +98,10 @@ class ScriptedUiServices final : public UiServices {
 // a choice that does not fit is refused with 0).
 [[nodiscard]] int SelectPath(UiServices& services, const std::string& title, char* path, std::size_t capacity,
                              const std::string& pattern, bool save);
+
+// What the user does to a panel (clicks, keys, wheel, menus, drops); repaints,
+// timers and the like are not. An inactive panel swallows these.
+[[nodiscard]] bool IsUserInput(QEvent::Type type);
 
 // Shows the busy cursor for its lifetime and restores the previous cursor on
 // every way out of the scope.
