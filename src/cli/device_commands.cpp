@@ -123,23 +123,11 @@ bool ErrorListSwapped(const std::filesystem::path& projectDir) {
   return header && header->bigEndianMode != header->swapDataBlock;
 }
 
-// 10 entries of 8 bytes: code (2), hours (2), position, repetitions, minutes, spare.
-// An entry is in use when the high nibble of its position byte is set.
+// The entries in use, on their lines' order, as the info page shows them.
 void PrintErrors(const std::array<uint8_t, link::kErrorListBytes>& list, bool swapped) {
-  for (std::size_t i = 0; i < list.size(); i += 8) {
-    const uint8_t position = list[i + 4];
-    if ((position >> 4) == 0) continue;
-    uint16_t code = static_cast<uint16_t>(list[i] | (list[i + 1] << 8));
-    uint16_t hours = static_cast<uint16_t>(list[i + 2] | (list[i + 3] << 8));
-    if (swapped) {
-      code = Swap16(code);
-      hours = Swap16(hours);
-    }
-    char line[80];
-    std::snprintf(line, sizeof line, "Err:%05u (%03d-%03d) Rep:%02u - %05uh %02um", unsigned{code}, code >> 8,
-                  code & 0xFF, unsigned{list[i + 5]}, unsigned{hours}, unsigned{list[i + 6]});
-    std::cout << line << "\n";
-  }
+  const link::ErrorListText text = link::FormatErrorList(list, swapped);
+  for (std::size_t line = 0; line < text.lines.size(); ++line)
+    if (text.inUse[line]) std::cout << text.lines[line] << "\n";
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {

@@ -1,6 +1,9 @@
 #include "protocol_frames.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -216,6 +219,35 @@ bool FrameLink::SendData(uint16_t device, uint16_t blockId, std::span<const uint
     offset += piece;
   }
   return true;
+}
+
+ErrorListText FormatErrorList(std::span<const uint8_t, kErrorListBytes> list, bool swap) {
+  ErrorListText out;
+  int used = 0;
+  for (std::size_t entry = 0; entry < kErrorLines; ++entry) {
+    const uint8_t* bytes = list.data() + entry * 8;
+    const uint8_t place = bytes[4];
+    if ((place >> 4) == 0) continue;
+    used = place >> 4;
+    const int line = place & 0x0F;
+    if (line >= kErrorLines) continue;
+    auto code = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+    auto hours = static_cast<uint16_t>(bytes[2] | (bytes[3] << 8));
+    if (swap) {
+      code = static_cast<uint16_t>((code >> 8) | (code << 8));
+      hours = static_cast<uint16_t>((hours >> 8) | (hours << 8));
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Err:%05u (%03d-%03d) Rep:%02u - %05uh %02um", unsigned{code}, code >> 8,
+                  code & 0xFF, unsigned{bytes[5]}, unsigned{hours}, unsigned{bytes[6]});
+    out.lines[static_cast<std::size_t>(line)] = text;
+    out.inUse[static_cast<std::size_t>(line)] = true;
+  }
+  for (int line = std::min(used, kErrorLines); line < kErrorLines; ++line) {
+    out.lines[static_cast<std::size_t>(line)] = "--";
+    out.inUse[static_cast<std::size_t>(line)] = false;
+  }
+  return out;
 }
 
 }  // namespace tavomark::link

@@ -112,4 +112,17 @@ class FrameLink {
 // The 8-bit sum of the bytes.
 [[nodiscard]] uint8_t FrameChecksum(std::span<const uint8_t> bytes);
 
+// The device's error list as text: "Err:%05u (%03d-%03d) Rep:%02u -
+// %05uh %02um" on the line (0-9) each entry in use names (low nibble of its
+// position byte); lines from the count of entries in use (high nibble of the
+// last one) on are "--"; other lines are left empty (they keep what they
+// showed). Code and hours are read low byte first and swapped when swap is
+// set (the firmware's byte order differs from its block order).
+inline constexpr int kErrorLines = 10;
+struct ErrorListText {
+  std::array<std::string, kErrorLines> lines;
+  std::array<bool, kErrorLines> inUse{};
+};
+[[nodiscard]] ErrorListText FormatErrorList(std::span<const uint8_t, kErrorListBytes> list, bool swap);
+
 }  // namespace tavomark::link

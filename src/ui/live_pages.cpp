@@ -63,8 +63,6 @@ void SetCellColour(QTableWidget* table, int row, int column, QRgb colour) {
 
 char Shown(char c) { return IsAlnum(c) ? c : '_'; }
 
-uint16_t Little16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
-
 }  // namespace
 
 void ShortName(std::string& text, std::size_t n) {
@@ -138,35 +136,6 @@ std::vector<BitCell> FlagWordCells(const StructPack& monitor, std::size_t contai
     }
   }
   return cells;
-}
-
-ErrorListText FormatErrorList(std::span<const uint8_t, link::kErrorListBytes> list, bool swap) {
-  ErrorListText out;
-  int used = 0;
-  for (std::size_t entry = 0; entry < kErrorLines; ++entry) {
-    const uint8_t* bytes = list.data() + entry * 8;
-    const uint8_t place = bytes[4];
-    if ((place >> 4) == 0) continue;
-    used = place >> 4;
-    const int line = place & 0x0F;
-    if (line >= kErrorLines) continue;
-    uint16_t code = Little16(bytes);
-    uint16_t hours = Little16(bytes + 2);
-    if (swap) {
-      code = Swap16(code);
-      hours = Swap16(hours);
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, "Err:%05u (%03d-%03d) Rep:%02u - %05uh %02um", unsigned{code}, code >> 8,
-                  code & 0xFF, unsigned{bytes[5]}, unsigned{hours}, unsigned{bytes[6]});
-    out.lines[static_cast<std::size_t>(line)] = text;
-    out.inUse[static_cast<std::size_t>(line)] = true;
-  }
-  for (int line = std::min(used, kErrorLines); line < kErrorLines; ++line) {
-    out.lines[static_cast<std::size_t>(line)] = "--";
-    out.inUse[static_cast<std::size_t>(line)] = false;
-  }
-  return out;
 }
 
 // ---- the highlight page ------------------------------------------------------

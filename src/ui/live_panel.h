@@ -86,7 +86,7 @@ inline constexpr int kHilightValueSlots = 42;  // slots 0-41; 42-47 are flag wor
 inline constexpr int kHilightSlots = 48;
 inline constexpr int kBitCells = 16;
 inline constexpr int kInfoRows = 14;
-inline constexpr int kErrorLines = 10;
+using link::kErrorLines;
 inline constexpr QRgb kClearBitColour = 0xE0E0E0;
 
 // The slot of row (1-based) of highlight table 0-2, or -1 when it has none.
@@ -120,14 +120,9 @@ struct BitCell {
 };
 [[nodiscard]] std::vector<BitCell> FlagWordCells(const StructPack& monitor, std::size_t container);
 
-// The device's error list as the info page shows it: "Err:%05u (%03d-%03d)
-// Rep:%02u - %05uh %02um" on the line each entry names; lines from the count
-// of entries in use on are "--".
-struct ErrorListText {
-  std::array<std::string, kErrorLines> lines;
-  std::array<bool, kErrorLines> inUse{};
-};
-[[nodiscard]] ErrorListText FormatErrorList(std::span<const uint8_t, link::kErrorListBytes> list, bool swap);
+// The error list's lines, as the info page and the CLI show them.
+using link::ErrorListText;
+using link::FormatErrorList;
 
 class LivePanel final : public QObject, public ChildPanel {
   Q_OBJECT
