@@ -41,8 +41,11 @@ struct Options {
 // no, every dialog cancelled.
 class ConsoleServices final : public tavomark::ui::UiServices {
  public:
-  void MessagePopup(const std::string& title, const std::string& text) override {
-    std::fprintf(stderr, "tavomark: %s: %s\n", title.c_str(), text.c_str());
+  void ShowMessage(const std::string& title, const std::string& text, const std::string& detail) override {
+    if (detail.empty())
+      std::fprintf(stderr, "tavomark: %s: %s\n", title.c_str(), text.c_str());
+    else
+      std::fprintf(stderr, "tavomark: %s: %s: %s\n", title.c_str(), text.c_str(), detail.c_str());
   }
   bool ConfirmPopup(const std::string& title, const std::string& text) override {
     MessagePopup(title, text + " (answered no)");

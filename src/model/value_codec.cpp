@@ -207,6 +207,15 @@ bool ParseTypedValue(const Record& record, std::string_view text, std::string_vi
   return true;
 }
 
+bool ParseEditedValue(const Record& record, std::string_view text, std::string_view field, double& out,
+                      std::string& error) {
+  if (!ParseTypedValue(record, text, field, out, error)) return false;
+  if (IsChr(record) || record.decimals > 15) return true;
+  const double scale = std::pow(10.0, record.decimals);
+  out = InRangeVal(record, std::round(out * scale) / scale);
+  return true;
+}
+
 double StringToVal(const Record& record, std::string_view text) {
   double v = 0.0;
   std::string error;

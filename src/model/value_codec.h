@@ -45,6 +45,12 @@ namespace tavomark {
 [[nodiscard]] bool ParseTypedValue(const Record& record, std::string_view text, std::string_view field,
                                    double& out, std::string& error);
 
+// An entry typed into a value cell: ParseTypedValue, then a number is rounded
+// to the record's decimals (half away from zero) and limited to its range
+// again, so what is stored is what the cell will show.
+[[nodiscard]] bool ParseEditedValue(const Record& record, std::string_view text, std::string_view field,
+                                    double& out, std::string& error);
+
 // ParseTypedValue for callers without a place for the message: a refused text
 // gives the record's current value (clamped), so nothing changes.
 [[nodiscard]] double StringToVal(const Record& record, std::string_view text);

@@ -83,6 +83,7 @@ Application::~Application() { ShutDown(); }
 int Application::Start(StartOptions options) {
   m_projectDir = options.projectDir;
   SetProjectDir(m_projectDir);
+  m_services.SetDefaultDirectory(m_projectDir.string());
 
   // The device description says which firmware this program serves.
   if (!LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts) || UpdateDataSet(m_data, m_projectDir) < 0) {
@@ -143,6 +144,7 @@ void Application::SaveSettings() {
 
 int Application::Run() {
   if (!m_started) return -1;
+  m_panel->RestoreWindowGeometry({});
   m_panel->show();
   m_panel->StartTimer();
   QApplication::exec();

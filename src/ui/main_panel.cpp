@@ -1,6 +1,13 @@
 #include "main_panel.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +15,7 @@
 
 #include "fixed_text.h"
 #include "names.h"
+#include "par_panel.h"
 #include "settings.h"
 #include "ui_main_panel.h"
 #include "platform_services.h"
@@ -88,6 +96,130 @@ MainPanel::MainPanel(PanelContext& context, QWidget* parent)
   connect(m_form->CBexit, &QPushButton::clicked, this, [this] { Exit(); });
   m_form->NSprogressBar->setRange(0, 100);
   m_form->NSprogressBar->hide();
+  BuildMenus();
+  BuildStatusBar();
+}
+
+void MainPanel::BuildMenus() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName("menuBar");
+  m_form->mainLayout->setMenuBar(bar);
+  auto add = [this](QMenu* menu, const QString& name, const QString& text, const QKeySequence& keys,
+                    std::function<void()> run) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    if (!keys.isEmpty()) action->setShortcut(keys);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+    m_actions.push_back(action);
+    return action;
+  };
+
+  QMenu* file = bar->addMenu("&File");
+  add(file, "Load", "&Load...", QKeySequence::Open, [this] { Load(); });
+  add(file, "Save", "&Save...", QKeySequence::Save, [this] { Store(); });
+  m_recentMenu = file->addMenu("&Recent Value Files");
+  connect(m_recentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  FillRecentMenu();
+  file->addSeparator();
+  add(file, "Quit", "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { RequestQuit(); });
+
+  // Undo and redo act on the values edited in the transmit tree; the
+  // parameter page brings them once it exists (InitChildPanels).
+  bar->addMenu("&Edit")->setObjectName("editMenu");
+
+  QMenu* device = bar->addMenu("&Device");
+  add(device, "Open", "&Open/Close", QKeySequence(Qt::CTRL | Qt::Key_D), [this] { CommOnOff(); });
+  add(device, "Rescan", "Re&scan", QKeySequence(Qt::Key_F5), [this] { Rescan(); });
+  device->addSeparator();
+  add(device, "Read", "&Read", QKeySequence(Qt::CTRL | Qt::Key_R), [this] {
+    RunParCommand([](ParPanel& panel) { panel.Read(); });
+  });
+  add(device, "Send", "S&end", QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
+    RunParCommand([](ParPanel& panel) { panel.Send(); });
+  });
+
+  QMenu* view = bar->addMenu("&View");
+  add(view, "Parameters", "&Parameters", QKeySequence(Qt::CTRL | Qt::Key_1), [this] { ChangePanel(kParPanel); });
+  add(view, "Monitor", "&Monitor", QKeySequence(Qt::CTRL | Qt::Key_2), [this] { ChangePanel(kLivePanel); });
+  add(view, "Edit", "&Edit", QKeySequence(Qt::CTRL | Qt::Key_3), [this] { ChangePanel(kEditPanel); });
+
+  QMenu* help = bar->addMenu("&Help");
+  add(help, "About", "&About", QKeySequence(Qt::Key_F1), [this] { ChangePanel(kHelpPanel); });
+}
+
+void MainPanel::BuildStatusBar() {
+  auto* status = new QStatusBar(this);
+  status->setObjectName("statusBar");
+  status->setSizeGripEnabled(true);
+  m_statusConnection = new QLabel(status);
+  m_statusPort = new QLabel(status);
+  m_statusDevice = new QLabel(status);
+  m_statusMessage = new QLabel(status);
+  m_statusMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status->addWidget(m_statusConnection);
+  status->addWidget(m_statusPort);
+  status->addWidget(m_statusDevice);
+  status->addWidget(m_statusMessage, 1);
+  m_form->mainLayout->addWidget(status);
+  RefreshStatusBar(false);
+}
+
+void MainPanel::RefreshStatusBar(bool connected) {
+  m_statusConnection->setText(connected ? "Connected" : "Not connected");
+  const QString port = m_form->RINGport->currentText();
+  m_statusPort->setText(port.isEmpty() ? "No port" : "Port " + port);
+  char device[16];
+  std::snprintf(device, sizeof device, "Device %04u", unsigned{m_context.dataSet.vts.param.header.codeProj});
+  m_statusDevice->setText(device);
+  const QString message = QString::fromStdString(m_context.services.LastMessage());
+  m_statusMessage->setText(message.section('\n', 0, 0).trimmed());
+  m_statusMessage->setToolTip(message);
+}
+
+QString MainPanel::StatusText() const {
+  return QStringList{m_statusConnection->text(), m_statusPort->text(), m_statusDevice->text(),
+                     m_statusMessage->text()}
+      .join(" | ");
+}
+
+QAction* MainPanel::MenuAction(const QString& name) const {
+  for (QAction* action : m_actions)
+    if (action->objectName() == name) return action;
+  return nullptr;
+}
+
+void MainPanel::FillRecentMenu() {
+  m_recentMenu->clear();
+  const std::string last(m_context.settings.lastValueFile,
+                         strnlen(m_context.settings.lastValueFile, kSettingsPathBytes));
+  std::vector<std::string> recent;
+  if (!last.empty()) recent.push_back(last);
+  int number = 1;
+  for (const std::string& path : recent) {
+    QAction* action = m_recentMenu->addAction(QString("&%1 %2").arg(number++).arg(QString::fromStdString(path)));
+    connect(action, &QAction::triggered, this, [this, path] { LoadValueFile(path); });
+  }
+  m_recentMenu->setEnabled(!recent.empty());
+}
+
+void MainPanel::RunParCommand(const std::function<void(ParPanel&)>& command) {
+  auto* panel = dynamic_cast<ParPanel*>(Child(kParPanel));
+  if (panel == nullptr) return;
+  ChangePanel(kParPanel);
+  if (m_activePanel == kParPanel) command(*panel);
+}
+
+std::string MainPanel::SaveWindowGeometry() const { return saveGeometry().toBase64().toStdString(); }
+
+void MainPanel::RestoreWindowGeometry(const std::string& text) {
+  if (!text.empty() && restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(text)))) return;
+  // A first start: room for both trees on a 1366x768 screen, less on a
+  // smaller one; sizes are in device-independent pixels, so a high-DPI
+  // screen scales them.
+  QSize size(1280, 720);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+  resize(size);
 }
 
 // The child panels go first: their widgets live in the panel area.
@@ -103,6 +235,16 @@ bool MainPanel::InitChildPanels(const std::array<ChildPanelFactory, kChildPanels
     m_children[i] = factories[i](m_form->panelArea, m_context);
     if (!m_children[i]) return false;
     m_form->panelArea->addWidget(m_children[i]->Widget());
+  }
+  if (auto* par = dynamic_cast<ParPanel*>(Child(kParPanel))) {
+    if (auto* edit = findChild<QMenu*>("editMenu")) {
+      edit->addAction(par->UndoAction());
+      edit->addAction(par->RedoAction());
+      par->UndoAction()->setObjectName("Undo");
+      par->RedoAction()->setObjectName("Redo");
+      m_actions.push_back(par->UndoAction());
+      m_actions.push_back(par->RedoAction());
+    }
   }
   return true;
 }
@@ -150,6 +292,7 @@ int MainPanel::MainHandler() {
   ShowConfigName(std::string(m_context.settings.lastValueFile,
                              strnlen(m_context.settings.lastValueFile, kSettingsPathBytes)));
   ShowConnection(connected);
+  RefreshStatusBar(connected);
   m_form->NSprogressBar->hide();
   return 1;
 }
@@ -330,12 +473,33 @@ void MainPanel::Load() {
 
   char path[kSettingsPathBytes];
   std::memcpy(path, m_context.settings.lastValueFile, sizeof path);
-  if (SelectPath(m_context.services, "Load Value data", path, sizeof path, "*.vts", false)) {
+  if (SelectPath(m_context.services, "Load Value data", path, sizeof path, "*.vts", false))
+    ReadValueFile(std::string(path, strnlen(path, sizeof path)));
+  (void)EnablePanel(active, true);
+  m_form->CBload->setEnabled(true);
+}
+
+void MainPanel::LoadValueFile(const std::string& path) {
+  CommandScope command(*this);
+  if (!command.Granted()) return;
+  const int active = m_activePanel;
+  (void)EnablePanel(active, false);
+  ReadValueFile(path);
+  (void)EnablePanel(active, true);
+}
+
+void MainPanel::ReadValueFile(const std::string& path) {
+  if (path.size() >= kSettingsPathBytes) {
+    m_context.services.MessagePopup("Load", "Load Error", path + ": the path is too long");
+    return;
+  }
+  {
     BusyCursor busy;
     DataSet& data = m_context.dataSet;
     DataSet fresh = CreateDataSet();
-    if (!LoadValToSendSet(path, fresh.vts)) {
-      m_context.services.MessagePopup("Load", "Load Error");
+    std::string error;
+    if (!LoadValToSendSet(path, fresh.vts, &error)) {
+      m_context.services.MessagePopup("Load", "Load Error", error);
     } else if (!CheckPackCompatibility(fresh.vts.param.header, data.config.param.header)) {
       m_context.services.MessagePopup("Load", GetValToSendErrorString(kInvalidParameterFile));
     } else if (const int code = UpdateDataSet(fresh, m_context.projectDir); code != kVtsOk) {
@@ -344,16 +508,15 @@ void MainPanel::Load() {
       if (!CheckPackCompatibility(fresh.config.param.header, data.config.param.header))
         m_context.engine.TlinkCloseComm();
       if (!CopyDataSet(data, fresh)) {
-        m_context.services.MessagePopup("Load", "Load Error");
+        m_context.services.MessagePopup("Load", "Load Error", path + ": the values could not be copied");
       } else {
-        std::memcpy(m_context.settings.lastValueFile, path, sizeof path);
+        std::memset(m_context.settings.lastValueFile, 0, kSettingsPathBytes);
+        std::memcpy(m_context.settings.lastValueFile, path.data(), path.size());
         SaveSettings();
       }
     }
     DisposeDataSet(fresh);
   }
-  (void)EnablePanel(active, true);
-  m_form->CBload->setEnabled(true);
 }
 
 bool MainPanel::Store() {
@@ -372,7 +535,8 @@ bool MainPanel::Store() {
     const std::string path(settings.lastValueFile, strnlen(settings.lastValueFile, kSettingsPathBytes));
     // Writing clears the changed marks; a save that fails must leave them.
     const uint8_t changed[3] = {vts.param.header.isChanged, vts.info.header.isChanged, vts.calib.header.isChanged};
-    if (SaveValToSendSet(path, vts)) {
+    std::string error;
+    if (SaveValToSendSet(path, vts, &error)) {
       saved = true;
       std::string name;
       SplitFileName(path, name);
@@ -383,7 +547,7 @@ bool MainPanel::Store() {
       vts.param.header.isChanged = changed[0];
       vts.info.header.isChanged = changed[1];
       vts.calib.header.isChanged = changed[2];
-      m_context.services.MessagePopup("Store", "errore durante il salvataggio dei parametri");
+      m_context.services.MessagePopup("Store", "errore durante il salvataggio dei parametri", error);
     }
   }
   (void)EnablePanel(active, true);

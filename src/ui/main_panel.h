@@ -18,11 +18,17 @@
 #include "protocol_engine.h"
 #include "record.h"
 
+class QAction;
+class QLabel;
+class QMenu;
+
 namespace Ui {
 class MainPanel;
 }
 
 namespace tavomark::ui {
+
+class ParPanel;
 
 // The main timer's period by default, and the periods it may be given: every
 // refresh of the panels and the live data rate follow it. A request costs its
@@ -85,6 +91,8 @@ class MainPanel final : public QWidget {
   void SetComPort();
   void ChangePanel(int target);
   void Load();
+  // Loads a value file without asking (the recent files of the File menu).
+  void LoadValueFile(const std::string& path);
   // True when the working value set was saved.
   bool Store();
   void Exit() { RequestQuit(); }
@@ -98,6 +106,16 @@ class MainPanel final : public QWidget {
   [[nodiscard]] int ActivePanel() const { return m_activePanel; }
   [[nodiscard]] ChildPanel* Child(int index) const;
   [[nodiscard]] QTimer& Timer() { return m_timer; }
+  // The menu entries by name ("Load", "Save", "Quit", "Open", "Rescan",
+  // "Read", "Send", "Parameters", "Monitor", "Edit", "About", "Undo",
+  // "Redo"); null for an unknown name.
+  [[nodiscard]] QAction* MenuAction(const QString& name) const;
+  // The status bar's texts: connection, port, device and last message.
+  [[nodiscard]] QString StatusText() const;
+  // The window's size and place as text for the settings; empty restores
+  // nothing and gives the start size.
+  [[nodiscard]] std::string SaveWindowGeometry() const;
+  void RestoreWindowGeometry(const std::string& text);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -108,6 +126,15 @@ class MainPanel final : public QWidget {
   // request waits.
   class CommandScope;
   void ShowConnection(bool connected);
+  // Load's work after the dialog: the file replaces the working values when
+  // it fits the device description.
+  void ReadValueFile(const std::string& path);
+  void BuildMenus();
+  void BuildStatusBar();
+  void RefreshStatusBar(bool connected);
+  void FillRecentMenu();
+  // Runs a command of the parameter page, showing the page first.
+  void RunParCommand(const std::function<void(ParPanel&)>& command);
   void SaveSettings();
   void SelectRingValue(int32_t port);
 
@@ -122,6 +149,12 @@ class MainPanel final : public QWidget {
   bool m_inTick = false;
   bool m_commandRunning = false;
   bool m_terminated = false;
+  QMenu* m_recentMenu = nullptr;
+  std::vector<QAction*> m_actions;
+  QLabel* m_statusConnection = nullptr;
+  QLabel* m_statusPort = nullptr;
+  QLabel* m_statusDevice = nullptr;
+  QLabel* m_statusMessage = nullptr;
 };
 
 }  // namespace tavomark::ui

@@ -1,13 +1,20 @@
 #include "par_panel.h"
 
+#include <QAction>
+#include <QBrush>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QUndoStack>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -35,7 +42,49 @@ constexpr const char* kDecodeError = "The device data do not fit the configurati
 
 constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
+constexpr const char* kEditTitle = "Edit Value";
 
+// The text of a value cell: the number without the padding that aligns it in
+// files and logs (the column aligns it on the right).
+std::string Trimmed(std::string text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+// The leaf whose bytes reach into the image's last two bytes holds the
+// checksum word, which a send computes.
+bool IsChecksumWord(const StructPack& pack, const Record& record) {
+  const unsigned size = GetStructByteSize(pack);
+  return record.IsLeaf() && size >= 2 && unsigned{record.offset} + unsigned{record.byteSize} > size - 2;
+}
+
+std::string RecordPath(const StructPack& pack, const Record& record) {
+  std::string path;
+  (void)GetFatherName(pack, record, path, -1);
+  return path + std::string(record.varName, strnlen(record.varName, sizeof record.varName));
+}
+
+
+// Widths fitted once per rebuild from what a cell can hold: the widest of a
+// record's limits in the value column, the longest unit; "Name" takes the rest.
+void FitValueColumns(QTreeView& tree, const StructPack& pack) {
+  const QFontMetrics digits(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  const QFontMetrics text = tree.fontMetrics();
+  int valueWidth = text.horizontalAdvance("value");
+  int unitWidth = text.horizontalAdvance("Unit");
+  for (const Record& record : pack.records) {
+    if (record.IsLeaf()) {
+      for (double limit : {record.minValue, record.maxValue}) {
+        const std::string shown = Trimmed(ValToString(record, limit));
+        valueWidth = std::max(valueWidth, digits.horizontalAdvance(QString::fromStdString(shown)));
+      }
+    }
+    unitWidth = std::max(unitWidth, text.horizontalAdvance(QString::fromStdString(SetRecordShowValue(record))));
+  }
+  const int margin = 2 * text.horizontalAdvance('0') + 8;
+  tree.header()->resizeSection(kColumnValue, std::min(valueWidth + margin, 28 * digits.horizontalAdvance('0')));
+  tree.header()->resizeSection(kColumnUnit, std::min(unitWidth + margin, 20 * text.horizontalAdvance('0')));
+}
 
 }  // namespace
 
@@ -67,6 +116,22 @@ bool ParValuesDiffer(const Pack& a, const Pack& b, std::size_t position) {
   const float y = ItemValue(right);
   return std::isnan(x) || std::isnan(y) || x != y;
 }
+
+// One accepted edit of a working value.
+class ParPanel::ValueEdit final : public QUndoCommand {
+ public:
+  ValueEdit(ParPanel& panel, int page, std::size_t position, float before, float after, const QString& label)
+      : QUndoCommand(label), m_panel(panel), m_page(page), m_position(position), m_before(before), m_after(after) {}
+  void undo() override { m_panel.ApplyValue(m_page, m_position, m_before); }
+  void redo() override { m_panel.ApplyValue(m_page, m_position, m_after); }
+
+ private:
+  ParPanel& m_panel;
+  int m_page;
+  std::size_t m_position;
+  float m_before;
+  float m_after;
+};
 
 // One command of the panel: the panel turns inactive (it swallows its own
 // input meanwhile, so a second press cannot start a second transfer), the
@@ -112,6 +177,19 @@ ParPanel::ParPanel(QWidget* parent, PanelContext& context)
       m_received(CreateValToSendSet(context.dataSet.config)),
       m_devices(CreateDeviceSet(context.dataSet.config)) {
   m_form->setupUi(&m_widget);
+  m_undo = std::make_unique<QUndoStack>();
+  m_undoAction = m_undo->createUndoAction(&m_widget, "&Undo");
+  m_undoAction->setShortcut(QKeySequence::Undo);
+  m_redoAction = m_undo->createRedoAction(&m_widget, "&Redo");
+  m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+  connect(m_undo.get(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+    if (!clean) return;
+    // Back where the values were saved or loaded: nothing is edited any more.
+    for (int page = 0; page < kParPages; ++page)
+      tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page).header.isChanged =
+          m_changedWhenClean[static_cast<std::size_t>(page)];
+    ClearEditMarks();
+  });
   SetUpSide(ParSide::Tx, m_form->TAB_TX, {m_form->TREE_PAR, m_form->TREE_INFO, m_form->TREE_CALIB});
   SetUpSide(ParSide::Rx, m_form->TAB_RX, {m_form->TREE_PAR_2, m_form->TREE_INF_2, m_form->TREE_CAL_2});
 
@@ -163,13 +241,22 @@ void ParPanel::SetUpSide(ParSide which, QTabWidget* tab, const std::array<QTreeV
     page.model->SetCellText([this, which, index](const Record& record, std::size_t position, int column) {
       if (column == kColumnUnit) return SetRecordShowValue(record);
       if (column != kColumnValue) return std::string();
-      return ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), index));
+      return Trimmed(
+          ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), index)));
     });
+    // Numbers right-aligned in a font whose digits share one width, so the
+    // decimal points line up.
+    page.model->SetAlignment(kColumnValue, Qt::AlignRight | Qt::AlignVCenter);
+    page.model->SetFont(kColumnValue, QFontDatabase::systemFont(QFontDatabase::FixedFont));
     page.tree->setModel(page.model.get());
+    page.tree->setUniformRowHeights(true);
     QHeaderView* header = page.tree->header();
-    header->setStretchLastSection(true);
-    header->resizeSection(0, 220);
-    header->resizeSection(kColumnValue, 110);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(kColumnValue, QHeaderView::Interactive);
+    header->setSectionResizeMode(kColumnUnit, QHeaderView::Interactive);
+    if (which == ParSide::Tx) SetUpEditing(index);
+    else page.tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   }
   connect(tab, &QTabWidget::currentChanged, this, [this, which] { TabChange(which); });
 }
@@ -225,7 +312,10 @@ void ParPanel::Refresh() {
     // The rebuilt transmit trees show their values expanded, as new ones do.
     ScatterValToSendAllTab(ParSide::Tx);
   }
-  if (IsNewValToSendSet(data.vts)) ScatterValToSendAllTab(ParSide::Tx);
+  if (IsNewValToSendSet(data.vts)) {
+    ForgetEdits();
+    ScatterValToSendAllTab(ParSide::Tx);
+  }
   if (IsNewValToSendSet(m_received)) ScatterValToSendAllTab(ParSide::Rx);
 }
 
@@ -244,6 +334,7 @@ void ParPanel::ReleaseData() {
   if (m_terminated) return;
   m_terminated = true;
   m_terminatePending = false;
+  ForgetEdits();
   // The models point into the data set, which goes away after the panels.
   for (Side* side : {&m_tx, &m_rx})
     for (Page& page : side->pages) page.model->Clear();
@@ -254,6 +345,13 @@ void ParPanel::ReleaseData() {
 
 int ParPanel::ParHandler(bool connected) {
   if (m_active) EnableParButton(connected);
+  if (!m_terminated) {
+    const ValToSendSet& vts = m_context.dataSet.vts;
+    // Values loaded while another panel was shown: the history is of others.
+    if (IsNewValToSendSet(vts) && m_undo->count() > 0) ForgetEdits();
+    if (!IsChangedValToSendSet(vts) && !m_undo->isClean()) NoteSaved();
+    else if (!IsChangedValToSendSet(vts)) ClearEditMarks();
+  }
   return 1;
 }
 
@@ -271,11 +369,14 @@ int ParPanel::ConfigPopulateShowTree(ParSide side) {
   int result = 1;
   for (int index = 0; index < kParPages; ++index) {
     StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, index);
-    if (!StructPopulateTree(*SideOf(side).pages[static_cast<std::size_t>(index)].model, pack)) result = 0;
+    Page& page = SideOf(side).pages[static_cast<std::size_t>(index)];
+    if (!StructPopulateTree(*page.model, pack)) result = 0;
+    FitValueColumns(*page.tree, pack);
     pack.header.isNew = 0;
   }
   return result;
 }
+
 
 int ParPanel::ScatterValToSendAllTab(ParSide side) {
   for (int index = 0; index < kParPages; ++index) ScatterValToSendIndexTab(side, index);
@@ -301,6 +402,17 @@ int ParPanel::ParEvents(QObject*, QEvent* event) const {
 
 bool ParPanel::eventFilter(QObject* watched, QEvent* event) {
   if (ParEvents(watched, event) != 0) return true;
+  // F2 edits the current row's value whichever of its cells is current.
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
+    for (const Page& page : m_tx.pages) {
+      if (watched != page.tree) continue;
+      const QModelIndex value = page.tree->currentIndex().siblingAtColumn(kColumnValue);
+      if (value.isValid() && (value.flags() & Qt::ItemIsEditable)) {
+        page.tree->edit(value);
+        return true;
+      }
+    }
+  }
   return QObject::eventFilter(watched, event);
 }
 
@@ -389,7 +501,14 @@ void ParPanel::ParCollapse(ParSide side, bool collapse) {
   QTreeView* tree = Tree(side, SideOf(side).tab->currentIndex());
   if (tree == nullptr) return;
   const QModelIndex selected = tree->currentIndex().siblingAtColumn(0);
-  if (!selected.isValid()) return;
+  if (!selected.isValid()) {
+    // Nothing selected: the whole tree.
+    if (collapse)
+      tree->collapseAll();
+    else
+      tree->expandAll();
+    return;
+  }
   if (!collapse) {
     tree->expandRecursively(selected);
     return;
@@ -450,11 +569,111 @@ void ParPanel::CopySide(ParSide from, ParSide to) {
     m_context.services.MessagePopup("Copy", "The two sides do not hold the same block: nothing was copied");
     return;
   }
+  if (to == ParSide::Tx) ForgetEdits();
   if (!CopyPack(target, source)) return;
   target.header.isNew = 1;
   // Values copied into the working set are changes the operator may want to
   // save before quitting.
   if (to == ParSide::Tx) target.header.isChanged = 1;
+}
+
+void ParPanel::SetUpEditing(int index) {
+  Page& page = m_tx.pages[static_cast<std::size_t>(index)];
+  page.tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  page.model->SetCellEdit(
+      [this, index](const Record&, std::size_t position, int column) {
+        return column == kColumnValue && IsValueEditable(index, position);
+      },
+      [this, index](std::size_t position, int, const QString& text) { return EditValue(index, position, text); });
+  page.model->SetCellStyle([this, index](const Record&, std::size_t position, int column, int role) -> QVariant {
+    if (!IsEdited(index, position)) return {};
+    if (role == Qt::ForegroundRole) return QBrush(QColor(0, 0, 170));
+    if (role == Qt::FontRole) {
+      QFont font = column == kColumnValue ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
+      font.setBold(true);
+      return font;
+    }
+    return {};
+  });
+  // A double click or F2 on the name edits the row's value.
+  QTreeView* tree = page.tree;
+  connect(tree, &QTreeView::doubleClicked, this, [tree](const QModelIndex& clicked) {
+    const QModelIndex value = clicked.siblingAtColumn(kColumnValue);
+    if (clicked.column() != kColumnValue && (value.flags() & Qt::ItemIsEditable)) tree->edit(value);
+  });
+}
+
+bool ParPanel::IsValueEditable(int page, std::size_t position) const {
+  if (!m_active || m_terminated || page < 0 || page >= kParPages) return false;
+  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, page);
+  const Record* record = GetStructPackRecord(pack, position);
+  if (record == nullptr || !record->IsLeaf() || IsChecksumWord(pack, *record)) return false;
+  return !GetValToSendRecord(tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page), position).empty();
+}
+
+bool ParPanel::EditValue(int page, std::size_t position, const QString& text) {
+  if (!IsValueEditable(page, position)) return false;
+  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, page);
+  const Record& record = *GetStructPackRecord(pack, position);
+  const std::string path = RecordPath(pack, record);
+  const std::string entry = text.toStdString();
+  double value = 0.0;
+  std::string error;
+  if (!ParseEditedValue(record, entry, path, value, error)) {
+    // After the editor has closed: a pop-up inside the commit would take the
+    // focus from the editor and commit it a second time.
+    QTimer::singleShot(0, this, [this, error] { m_context.services.MessagePopup(kEditTitle, error); });
+    return false;
+  }
+  const Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
+  const float before = ItemValue(GetValToSendRecord(values, position));
+  const auto after = static_cast<float>(value);
+  if (before == after) return true;
+  m_undo->push(new ValueEdit(*this, page, position, before, after,
+                             QString::fromStdString(path + " = " + Trimmed(ValToString(record, value)))));
+  return true;
+}
+
+bool ParPanel::IsEdited(int page, std::size_t position) const {
+  if (page < 0 || page >= kParPages) return false;
+  const std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+  return position > 0 && position <= marks.size() && marks[position - 1];
+}
+
+void ParPanel::ApplyValue(int page, std::size_t position, float value) {
+  Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
+  const std::span<uint8_t> item = GetValToSendRecord(values, position);
+  if (item.empty()) return;
+  SetItemValue(item, value);
+  values.header.isChanged = 1;
+  std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+  if (marks.size() < values.Count()) marks.resize(values.Count(), false);
+  marks[position - 1] = true;
+  m_tx.pages[static_cast<std::size_t>(page)].model->RefreshRow(position, 0);
+}
+
+void ParPanel::ForgetEdits() {
+  // The flags first: clearing the history announces a clean state.
+  for (int page = 0; page < kParPages; ++page)
+    m_changedWhenClean[static_cast<std::size_t>(page)] =
+        tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page).header.isChanged;
+  m_undo->clear();
+  ClearEditMarks();
+}
+
+void ParPanel::ClearEditMarks() {
+  for (int page = 0; page < kParPages; ++page) {
+    std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+    const bool any = std::find(marks.begin(), marks.end(), true) != marks.end();
+    marks.clear();
+    if (any) m_tx.pages[static_cast<std::size_t>(page)].model->RefreshCells();
+  }
+}
+
+void ParPanel::NoteSaved() {
+  m_changedWhenClean.fill(0);
+  m_undo->setClean();
+  ClearEditMarks();
 }
 
 std::unique_ptr<ChildPanel> InitParPanel(QWidget* parent, PanelContext& context) {

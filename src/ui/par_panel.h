@@ -24,9 +24,11 @@
 #include "record.h"
 #include "value_set.h"
 
+class QAction;
 class QEvent;
 class QTabWidget;
 class QTreeView;
+class QUndoStack;
 
 namespace Ui {
 class ParPanel;
@@ -103,6 +105,19 @@ class ParPanel final : public QObject, public ChildPanel {
   void CopyTxToRx();
   void CopyRxToTx();
 
+  // Editing the working values in the transmit trees: the value cell of a
+  // leaf that has an item, never the image's checksum word. An entry is read
+  // for its record (a number, or one character for "CHR"), rounded to the
+  // record's decimals and limited to its range; a refused entry changes
+  // nothing and says why, naming the record's path. Every accepted edit goes
+  // on the undo stack and marks its row until the set is saved.
+  [[nodiscard]] bool IsValueEditable(int page, std::size_t position) const;
+  bool EditValue(int page, std::size_t position, const QString& text);
+  [[nodiscard]] bool IsEdited(int page, std::size_t position) const;
+  [[nodiscard]] QUndoStack& UndoStack() const { return *m_undo; }
+  [[nodiscard]] QAction* UndoAction() const { return m_undoAction; }
+  [[nodiscard]] QAction* RedoAction() const { return m_redoAction; }
+
   // 1 (swallowed) for the user's input while the panel is inactive, else 0.
   int ParEvents(QObject* target, QEvent* event) const;
 
@@ -118,6 +133,7 @@ class ParPanel final : public QObject, public ChildPanel {
 
  private:
   class Operation;
+  class ValueEdit;
   struct Page {
     QTreeView* tree = nullptr;
     std::unique_ptr<StructTreeModel> model;
@@ -137,6 +153,14 @@ class ParPanel final : public QObject, public ChildPanel {
   void ExpandPage(ParSide side, int page);
   void ParCollapse(ParSide side, bool collapse);
   void CopySide(ParSide from, ParSide to);
+  void SetUpEditing(int page);
+  // Stores a value into the working set's item and marks the row.
+  void ApplyValue(int page, std::size_t position, float value);
+  // The undo history and the marks belong to the values they were made on.
+  void ForgetEdits();
+  void ClearEditMarks();
+  // The set was saved: the marks go and the history's clean point moves here.
+  void NoteSaved();
   // Converts the working value set into the device set and writes the
   // blocks of the pages in order, stopping at the first failure.
   void SendPages(const std::vector<int>& pages, const char* title);
@@ -153,6 +177,13 @@ class ParPanel final : public QObject, public ChildPanel {
   QWidget m_widget;
   ValToSendSet m_received;
   DeviceSet m_devices;
+  std::unique_ptr<QUndoStack> m_undo;
+  QAction* m_undoAction = nullptr;
+  QAction* m_redoAction = nullptr;
+  std::array<std::vector<bool>, kParPages> m_edited;
+  // The packs' changed flags when the history was last clean: back at that
+  // point the set is as it was then.
+  std::array<uint8_t, kParPages> m_changedWhenClean{};
   bool m_shown = false;       // the main panel shows this panel
   bool m_busy = false;        // one of the panel's commands runs
   bool m_built = false;       // the trees have been built once

@@ -21,8 +21,19 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-void QtUiServices::MessagePopup(const std::string& title, const std::string& text) {
-  QMessageBox::information(m_parent, Q(title), Q(text));
+void UiServices::MessagePopup(const std::string& title, const std::string& text, const std::string& detail) {
+  if (text != "Done!") m_lastMessage = detail.empty() ? text : text + ": " + detail;
+  ShowMessage(title, text, detail);
+}
+
+void QtUiServices::ShowMessage(const std::string& title, const std::string& text, const std::string& detail) {
+  QMessageBox box(QMessageBox::Information, Q(title), Q(text), QMessageBox::Ok, m_parent);
+  if (!detail.empty()) {
+    // The reason shows in the box at once; the detail area keeps it for copying.
+    box.setInformativeText(Q(detail));
+    box.setDetailedText(Q(detail));
+  }
+  box.exec();
 }
 
 bool QtUiServices::ConfirmPopup(const std::string& title, const std::string& text) {
@@ -66,12 +77,12 @@ std::optional<std::string> QtUiServices::FileSelectPopup(const FileDialogRequest
   return files.front().toStdString();
 }
 
-void ScriptedUiServices::MessagePopup(const std::string& title, const std::string& text) {
-  shown.push_back({"message", title, text});
+void ScriptedUiServices::ShowMessage(const std::string& title, const std::string& text, const std::string& detail) {
+  shown.push_back({"message", title, text, detail});
 }
 
 bool ScriptedUiServices::ConfirmPopup(const std::string& title, const std::string& text) {
-  shown.push_back({"confirm", title, text});
+  shown.push_back({"confirm", title, text, {}});
   if (confirms.empty()) {
     ++unexpected;
     return false;
@@ -83,7 +94,7 @@ bool ScriptedUiServices::ConfirmPopup(const std::string& title, const std::strin
 
 std::optional<std::string> ScriptedUiServices::PromptPopup(const std::string& title, const std::string& text,
                                                            std::size_t maxLength) {
-  shown.push_back({"prompt", title, text});
+  shown.push_back({"prompt", title, text, {}});
   if (prompts.empty()) {
     ++unexpected;
     return std::nullopt;
@@ -95,7 +106,7 @@ std::optional<std::string> ScriptedUiServices::PromptPopup(const std::string& ti
 }
 
 std::optional<std::string> ScriptedUiServices::FileSelectPopup(const FileDialogRequest& request) {
-  shown.push_back({"file", request.title, request.filter});
+  shown.push_back({"file", request.title, request.filter, {}});
   fileRequests.push_back(request);
   if (files.empty()) {
     ++unexpected;
@@ -137,7 +148,9 @@ FileDialogRequest MakeFileDialogRequest(const std::string& title, const std::str
 
 int SelectPath(UiServices& services, const std::string& title, std::string& path, const std::string& pattern,
                bool save) {
-  const std::optional<std::string> chosen = services.FileSelectPopup(MakeFileDialogRequest(title, path, pattern, save));
+  FileDialogRequest request = MakeFileDialogRequest(title, path, pattern, save);
+  if (request.directory.empty()) request.directory = services.DefaultDirectory();
+  const std::optional<std::string> chosen = services.FileSelectPopup(request);
   if (!chosen || chosen->empty()) return 0;
   path = *chosen;
   return 1;

@@ -28,7 +28,15 @@ struct FileDialogRequest {
 class UiServices {
  public:
   virtual ~UiServices() = default;
-  virtual void MessagePopup(const std::string& title, const std::string& text) = 0;
+  // A message with OK. The detail, when given, says why (the file, the byte
+  // offset, the system's reason); the window shows it under the text. The
+  // last message that was not a plain "Done!" is kept for the status bar.
+  void MessagePopup(const std::string& title, const std::string& text, const std::string& detail = {});
+  [[nodiscard]] const std::string& LastMessage() const { return m_lastMessage; }
+  // Where a file dialog starts when the kind of file it asks for has no last
+  // path yet (the project folder); empty: the current directory.
+  void SetDefaultDirectory(std::string directory) { m_defaultDirectory = std::move(directory); }
+  [[nodiscard]] const std::string& DefaultDirectory() const { return m_defaultDirectory; }
   // Yes / No; true for yes.
   virtual bool ConfirmPopup(const std::string& title, const std::string& text) = 0;
   // OK / Cancel with a text answer of at most maxLength characters; nothing
@@ -37,6 +45,13 @@ class UiServices {
                                                  std::size_t maxLength) = 0;
   // The chosen path, or nothing when cancelled.
   virtual std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) = 0;
+
+ protected:
+  virtual void ShowMessage(const std::string& title, const std::string& text, const std::string& detail) = 0;
+
+ private:
+  std::string m_lastMessage;
+  std::string m_defaultDirectory;
 };
 
 // The real pop-ups: Qt message boxes, input dialogs and the Qt file dialog,
@@ -46,11 +61,13 @@ class QtUiServices final : public UiServices {
   explicit QtUiServices(QWidget* parent = nullptr) : m_parent(parent) {}
   void SetParent(QWidget* parent) { m_parent = parent; }
 
-  void MessagePopup(const std::string& title, const std::string& text) override;
   bool ConfirmPopup(const std::string& title, const std::string& text) override;
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
   std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+
+ protected:
+  void ShowMessage(const std::string& title, const std::string& text, const std::string& detail) override;
 
  private:
   QWidget* m_parent = nullptr;
@@ -64,9 +81,9 @@ class ScriptedUiServices final : public UiServices {
     std::string kind;  // "message", "confirm", "prompt" or "file"
     std::string title;
     std::string text;
+    std::string detail;
   };
 
-  void MessagePopup(const std::string& title, const std::string& text) override;
   bool ConfirmPopup(const std::string& title, const std::string& text) override;
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
@@ -82,6 +99,9 @@ class ScriptedUiServices final : public UiServices {
 
   [[nodiscard]] std::vector<Shown> Messages() const;
   void Clear() { shown.clear(); fileRequests.clear(); unexpected = 0; }
+
+ protected:
+  void ShowMessage(const std::string& title, const std::string& text, const std::string& detail) override;
 };
 
 // Builds the dialog inputs: the filter "*.<ext>" from the pattern's extension
@@ -90,7 +110,8 @@ class ScriptedUiServices final : public UiServices {
 [[nodiscard]] FileDialogRequest MakeFileDialogRequest(const std::string& title, const std::string& path,
                                                       const std::string& pattern, bool save);
 
-// Lets the user choose a file. Returns 1 and updates path when a non-empty path
+// Lets the user choose a file, starting in the folder of path, else in the
+// services' default directory. Returns 1 and updates path when a non-empty path
 // was chosen, else 0 with path unchanged.
 [[nodiscard]] int SelectPath(UiServices& services, const std::string& title, std::string& path,
                              const std::string& pattern, bool save);

@@ -95,8 +95,8 @@ TEST_F(ParTest, ControlsAndTreesShowTheConfigurationAndBothValueSets) {
       EXPECT_EQ(Cell(side, page, 1, 0), roots[page]);
     }
     EXPECT_EQ(Children(side, kTemp), 2);
-    EXPECT_EQ(Cell(side, 0, kSpeed), "     12.5");
-    EXPECT_EQ(Cell(side, 0, kTemp0), "        -7");
+    EXPECT_EQ(Cell(side, 0, kSpeed), "12.5");
+    EXPECT_EQ(Cell(side, 0, kTemp0), "-7");
     EXPECT_EQ(Cell(side, 0, kTemp), "");
     EXPECT_TRUE(m_par->Tree(side, 0)->isExpanded(m_par->Model(side, 0).IndexOf(kTemp)));
   }
@@ -143,18 +143,18 @@ TEST_F(ParTest, ValueFilesOfTheSameAndOfAnotherConfiguration) {
 
   Load(Path("a.vts"));
   m_par->CopyTxToRx();
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     40.0");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "40.0");
   // The same configuration: the received values stay.
   Load(Path("b.vts"));
-  EXPECT_EQ(Cell(ParSide::Tx, 0, kSpeed), "     41.0");
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     40.0");
+  EXPECT_EQ(Cell(ParSide::Tx, 0, kSpeed), "41.0");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "40.0");
   // Another configuration: both sides rebuilt, the received values dropped.
   Load(Path("other.vts"));
   ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
   EXPECT_EQ(Children(ParSide::Tx, kTemp), 3);
   EXPECT_EQ(Children(ParSide::Rx, kTemp), 3);
   EXPECT_EQ(m_par->Received().param.Count(), 7u);
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     99.9");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "99.9");
   EXPECT_TRUE(m_par->IsActive());
 }
 
@@ -208,9 +208,9 @@ TEST_F(ParLinkTest, ReadingAPageShowsThatBlockOfTheDevice) {
   Connect();
   EXPECT_TRUE(Control("CBread")->isEnabled());
   // Block 3 is the information page; the others still show what they had.
-  const std::vector<std::string> after[] = {{"     12.5", "      1.5", "     12.5"},
-                                            {"     33.3", "      1.5", "     12.5"},
-                                            {"     33.3", "      1.5", "      2.5"}};
+  const std::vector<std::string> after[] = {{"12.5", "1.5", "12.5"},
+                                            {"33.3", "1.5", "12.5"},
+                                            {"33.3", "1.5", "2.5"}};
   const int pages[] = {1, 0, 2};
   for (int i = 0; i < 3; ++i) {
     m_par->Tab(ParSide::Rx)->setCurrentIndex(pages[i]);
@@ -218,7 +218,7 @@ TEST_F(ParLinkTest, ReadingAPageShowsThatBlockOfTheDevice) {
     ExpectOneMessage("Device Data Receive", "Done!");
     EXPECT_EQ(SpeedsReceived(), after[i]) << "page " << pages[i];
   }
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kTemp0), "      -120");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kTemp0), "-120");
   EXPECT_TRUE(m_par->IsActive());
 }
 
@@ -244,7 +244,7 @@ TEST_F(ParLinkTest, SendCurrentWritesTheParameterImageWithItsTrailer) {
   ASSERT_TRUE(m_app->Engine()->TlinkReceiveData(1, memory));
   EXPECT_EQ(memory, expected);
   // Nothing is read back: the receive side shows what it showed.
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     12.5");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "12.5");
 }
 
 TEST_F(ParLinkTest, FailedReadChangesNothingAndTheSecondPressWaits) {
@@ -265,7 +265,7 @@ TEST_F(ParLinkTest, FailedReadChangesNothingAndTheSecondPressWaits) {
   const std::vector<uint8_t> image = m_par->Devices().param.buffer;
   Control("CBread")->click();
   ExpectOneMessage("Device Data Receive", "Communication Error");
-  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "     33.3");
+  EXPECT_EQ(Cell(ParSide::Rx, 0, kSpeed), "33.3");
   EXPECT_EQ(m_par->Devices().param.buffer, image);
 }
 
@@ -275,10 +275,10 @@ TEST_F(ParLinkTest, ReadAllConvertsOnlyWhenAllThreeBlocksArrived) {
   Connect({"bad-checksum:8:3"});
   m_par->ReadAll();
   ExpectOneMessage("Device All Data Receive", "Communication Error");
-  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     12.5", "     12.5", "     12.5"}));
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"12.5", "12.5", "12.5"}));
   m_par->ReadAll();
   ExpectOneMessage("Device All Data Receive", "Done!");
-  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"     33.3", "      1.5", "      2.5"}));
+  EXPECT_EQ(SpeedsReceived(), (std::vector<std::string>{"33.3", "1.5", "2.5"}));
 }
 
 #endif
