@@ -35,6 +35,7 @@ struct Options {
   std::string screenshot;
   std::string show;
   std::string replay;
+  std::optional<std::string> size;
 };
 
 // Pop-ups for a run nobody watches: texts to stderr, every question answered
@@ -61,11 +62,14 @@ class ConsoleServices final : public tavomark::ui::UiServices {
   }
 };
 
-// Presses "Open" once the event loop runs; with a screenshot path, saves the
-// window a few ticks later (so the firmware version is shown) and quits.
+// Presses "Open" once the event loop runs (and on the parameter page reads the
+// shown block); with a screenshot path, saves the window a few ticks later (so
+// the firmware version is shown) and quits.
 void ScheduleDemo(tavomark::ui::MainPanel* panel, const std::string& screenshot) {
   QTimer::singleShot(0, panel, [panel, screenshot] {
     panel->CommOnOff();
+    if (panel->Connected() && panel->ActivePanel() == tavomark::ui::kParPanel)
+      panel->MenuAction("Read")->trigger();
     if (screenshot.empty()) return;
     // Live data flows from the second tick after connecting; a few more let
     // the values move.
@@ -93,8 +97,10 @@ Options ParseOptions(const QCoreApplication& app) {
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
   const QCommandLineOption showOption("show", "Panel to open on: about, param, live or edit.", "PANEL", "about");
   const QCommandLineOption replayOption("replay", "Play a live recording (CSV) through the live panel.", "FILE");
-  parser.addOptions(
-      {projectOption, portOption, periodOption, openOption, screenshotOption, showOption, replayOption});
+  const QCommandLineOption sizeOption("size", "Window size in pixels, WIDTHxHEIGHT (instead of the saved one).",
+                                      "WxH");
+  parser.addOptions({projectOption, portOption, periodOption, openOption, screenshotOption, showOption,
+                     replayOption, sizeOption});
   parser.process(app);
   Options options;
   options.projectDir = parser.value(projectOption).toStdString();
@@ -103,6 +109,7 @@ Options ParseOptions(const QCoreApplication& app) {
   options.screenshot = parser.value(screenshotOption).toStdString();
   options.show = parser.value(showOption).toStdString();
   options.replay = parser.value(replayOption).toStdString();
+  if (parser.isSet(sizeOption)) options.size = parser.value(sizeOption).toStdString();
   options.open = parser.isSet(openOption) || !options.screenshot.empty();
   return options;
 }
@@ -152,6 +159,23 @@ int main(int argc, char* argv[]) {
     program.Panel()->ChangePanel(tavomark::ui::kLivePanel);
     auto* live = dynamic_cast<tavomark::ui::LivePanel*>(program.Panel()->Child(tavomark::ui::kLivePanel));
     if (live == nullptr || !live->StartReplay(parsed.replay)) return 1;
+  }
+  if (parsed.size) {
+    const std::string& text = *parsed.size;
+    const std::size_t x = text.find_first_of("xX");
+    int64_t width = 0;
+    int64_t height = 0;
+    std::string error;
+    if (x == std::string::npos ||
+        !tavomark::ParseStrictInteger(text.substr(0, x), "--size width", 200, 16384, width, error) ||
+        !tavomark::ParseStrictInteger(text.substr(x + 1), "--size height", 150, 16384, height, error)) {
+      std::fprintf(stderr, "tavomark: %s\n", error.empty() ? "--size: expected WIDTHxHEIGHT" : error.c_str());
+      return 2;
+    }
+    // After the saved geometry, which the window takes when it is shown.
+    QTimer::singleShot(0, program.Panel(), [panel = program.Panel(), width, height] {
+      panel->resize(static_cast<int>(width), static_cast<int>(height));
+    });
   }
   if (parsed.open) ScheduleDemo(program.Panel(), parsed.screenshot);
   return program.Run();

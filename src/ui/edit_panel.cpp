@@ -421,9 +421,9 @@ bool EditPanel::EditTreeChange(int tab, std::size_t position, int column, const 
   return true;
 }
 
-void EditPanel::Message(Operation* operation, const char* title, const std::string& text) {
+void EditPanel::Message(Operation* operation, const char* title, const std::string& text, const std::string& detail) {
   if (operation != nullptr) operation->RestoreCursor();
-  m_context.services.MessagePopup(title, text);
+  m_context.services.MessagePopup(title, text, detail);
 }
 
 void EditPanel::StructImport() {
@@ -502,8 +502,8 @@ bool EditPanel::SaveConfigSetAs(Operation* operation) {
   if (operation != nullptr) operation->RestoreCursor();
   if (!SelectPath(m_context.services, kSaveTitle, path, "*.cfg", true)) return false;
   if (operation != nullptr) operation->BusyAgain();
-  if (!SaveConfigSet(path, m_config)) {
-    Message(operation, kSaveTitle, "Config Save Error");
+  if (std::string error; !SaveConfigSet(path, m_config, &error)) {
+    Message(operation, kSaveTitle, "Config Save Error", error);
     return false;
   }
   return true;
@@ -523,13 +523,14 @@ void EditPanel::LoadConfig() {
   operation.RestoreCursor();
   if (!SelectPath(m_context.services, kLoadTitle, path, "*.cfg", false)) return;
   operation.BusyAgain();
-  const bool loaded = LoadConfigSet(path, m_config) == 1;
+  std::string error;
+  const bool loaded = LoadConfigSet(path, m_config, &error) == 1;
   if (!loaded) {
     DisposeConfigSet(m_config);
     m_config = CreateConfigSet();
   }
   ConfigPopulateEditTabs(m_config);
-  if (!loaded) Message(&operation, kLoadTitle, "Config Load Error");
+  if (!loaded) Message(&operation, kLoadTitle, "Config Load Error", error);
 }
 
 void EditPanel::NewConf() {
@@ -559,7 +560,8 @@ void EditPanel::NewVal() {
     operation.RestoreCursor();
     if (SelectPath(m_context.services, kNewValTitle, path, "*.vts", true)) {
       operation.BusyAgain();
-      if (!SaveValToSendSet(path, set)) Message(&operation, kNewValTitle, "Errors while Saving file");
+      if (std::string error; !SaveValToSendSet(path, set, &error))
+        Message(&operation, kNewValTitle, "Errors while Saving file", error);
     }
   }
   DisposeValToSendSet(set);
@@ -574,7 +576,8 @@ void EditPanel::ExportStruct() {
   operation.RestoreCursor();
   if (!SelectPath(m_context.services, kExportTitle, path, "*.txt", true)) return;
   operation.BusyAgain();
-  if (!SaveStructPack(path, pack, false)) Message(&operation, kExportTitle, "Struct Export Error");
+  if (std::string error; !SaveStructPack(path, pack, false, &error))
+    Message(&operation, kExportTitle, "Struct Export Error", error);
 }
 
 void EditPanel::ImportStruct() {
@@ -587,8 +590,9 @@ void EditPanel::ImportStruct() {
   StructPack loaded = CreateStructPack();
   StructPack copy = CreateStructPack();
   // The tab takes the file's structure only when it reads and copies whole.
-  if (!LoadStructPack(path, loaded, false) || !StructPackCopy(copy, loaded, 0)) {
-    Message(&operation, kImportTitle, "Struct Import Error");
+  std::string error;
+  if (!LoadStructPack(path, loaded, false, &error) || !StructPackCopy(copy, loaded, 0)) {
+    Message(&operation, kImportTitle, "Struct Import Error", error);
     return;
   }
   // A tab that took a new structure is a change to save.
@@ -609,8 +613,8 @@ void EditPanel::ImportValByPos() {
   ValToSendSet set = CreateValToSendSet(m_config);
   const int tab = ActiveTab();
   StructPack& pack = ActivePack();
-  if (!LoadValToSendSet(path, set)) {
-    Message(&operation, kByPosTitle, "Errors while loaading file");
+  if (std::string error; !LoadValToSendSet(path, set, &error)) {
+    Message(&operation, kByPosTitle, "Errors while loaading file", error);
   } else if (!IsCompleteValToSendSet(set) || !IsCoherentValToSendSet(set)) {
     Message(&operation, kByPosTitle, "Invalid File Error");
   } else if (pack.records.empty()) {
@@ -635,8 +639,8 @@ void EditPanel::ImportValByName() {
   if (!SelectPath(m_context.services, kByNameTitle, path, "*.txt", false)) return;
   operation.BusyAgain();
   StructPack source = CreateStructPack();
-  if (!LoadStructPack(path, source, false)) {
-    Message(&operation, kByNameTitle, "Struct Value Import Error");
+  if (std::string error; !LoadStructPack(path, source, false, &error)) {
+    Message(&operation, kByNameTitle, "Struct Value Import Error", error);
     return;
   }
   const int tab = ActiveTab();

@@ -147,7 +147,8 @@ class EditPanel final : public QObject, public ChildPanel {
   // operation, when there is one, gets its cursor back before each pop-up.
   bool SaveConfigSetAs(Operation* operation);
   void ReleaseData();
-  void Message(Operation* operation, const char* title, const std::string& text);
+  void Message(Operation* operation, const char* title, const std::string& text,
+               const std::string& detail = {});
 
   PanelContext& m_context;
   std::unique_ptr<Ui::EditPanel> m_form;

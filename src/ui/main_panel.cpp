@@ -156,6 +156,8 @@ void MainPanel::BuildStatusBar() {
   m_statusDevice = new QLabel(status);
   m_statusMessage = new QLabel(status);
   m_statusMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  for (QLabel* label : {m_statusConnection, m_statusPort, m_statusDevice, m_statusMessage})
+    label->setContentsMargins(4, 0, 12, 0);
   status->addWidget(m_statusConnection);
   status->addWidget(m_statusPort);
   status->addWidget(m_statusDevice);

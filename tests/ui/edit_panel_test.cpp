@@ -494,6 +494,8 @@ TEST_F(EditTest, DamagedConfigGivesLoadErrorAndAnEmptySet) {
   bytes.resize(bytes.size() - 100);
   WriteBytes(Path("damaged.cfg"), bytes);
   Press("CBload", Path("damaged.cfg").string());
+  ASSERT_FALSE(m_services.Messages().empty());
+  EXPECT_NE(m_services.Messages()[0].detail.find("byte"), std::string::npos) << m_services.Messages()[0].detail;
   ExpectOneMessage("Load Config", "Config Load Error");
   for (int tab = 0; tab < 4; ++tab) {
     EXPECT_TRUE(TabPack(tab).records.empty()) << tab;
