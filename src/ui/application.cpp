@@ -86,8 +86,14 @@ int Application::Start(StartOptions options) {
   m_services.SetDefaultDirectory(m_projectDir.string());
 
   // The device description says which firmware this program serves.
-  if (!LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts) || UpdateDataSet(m_data, m_projectDir) < 0) {
-    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n");
+  std::string reason;
+  bool usable = LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts, &reason) == 1;
+  if (const int code = usable ? UpdateDataSet(m_data, m_projectDir) : 0; code < 0) {
+    usable = false;
+    reason = GetValToSendErrorString(code);
+  }
+  if (!usable) {
+    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n", reason);
     return -1;
   }
   std::memset(m_data.vts.name, 0, sizeof m_data.vts.name);

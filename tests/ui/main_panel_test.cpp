@@ -115,6 +115,10 @@ INSTANTIATE_TEST_SUITE_P(Letters, LastValueFileTest, ::testing::Values('C', 'D')
 TEST_F(AppTest, MissingDeviceDescriptionEndsWithInitializeError) {
   std::filesystem::remove(Path("tavomark.dat"));
   EXPECT_EQ(StartApp(), -1);
+  // The detail names the file that is missing.
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_NE(m_services.Messages()[0].detail.find("tavomark.dat"), std::string::npos)
+      << m_services.Messages()[0].detail;
   ExpectOneMessage("Initialize Error", "\nMissing system files Error. Install program again!\n");
   EXPECT_FALSE(std::filesystem::exists(Path("tavomark.ini")));
 }
