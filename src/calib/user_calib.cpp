@@ -62,13 +62,8 @@ std::filesystem::path GetUserCalibPath(const std::filesystem::path& projectDir, 
   return projectDir / "config" / (name + "." + GetFileExtension("*.cal"));
 }
 
-int GetUserCalibPath(const PackHeader& header, std::filesystem::path& path) {
-  path = GetUserCalibPath(ProjectDir(), header);
-  return 1;
-}
-
-int DevGetCalibTable(const PackHeader& packHeader, CalibTable& table, const std::filesystem::path* path) {
-  LoadUserCalib(path ? *path : GetUserCalibPath(ProjectDir(), packHeader), table);
+int DevGetCalibTable(const PackHeader& packHeader, CalibTable& table, const std::filesystem::path& path) {
+  LoadUserCalib(path, table);
   if (!CheckPackCompatibility(table.header, packHeader)) table = CalibTable{};
   return 1;
 }

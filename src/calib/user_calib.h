@@ -77,12 +77,10 @@ int LoadUserCalib(const std::filesystem::path& path, CalibTable& table);
 // ("config/.cal" when its codeProj is 0).
 [[nodiscard]] std::filesystem::path GetUserCalibPath(const std::filesystem::path& projectDir,
                                                      const PackHeader& header);
-// The same in the program's project directory. Returns 1.
-int GetUserCalibPath(const PackHeader& header, std::filesystem::path& path);
-// Loads the file (path, or GetUserCalibPath when null) and clears the whole
+// Loads the file (GetUserCalibPath of the project folder) and clears the whole
 // table to zeros when its codeProj and compVerCal do not match packHeader's.
 // Returns 1.
-int DevGetCalibTable(const PackHeader& packHeader, CalibTable& table, const std::filesystem::path* path = nullptr);
+int DevGetCalibTable(const PackHeader& packHeader, CalibTable& table, const std::filesystem::path& path);
 
 // 1 when every character is a digit or '.' and there is at most one '.' (the
 // empty text too), else 0: no sign, no exponent.

@@ -285,8 +285,8 @@ int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set, std::st
   return ReadUserConfSet(file.get(), set, error);
 }
 
-int SaveUserConfDefaultPath(UserConfSet& set) {
-  return SaveUserConfSet(GetUserConfPath(ProjectDir(), set.header), set);
+int SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set) {
+  return SaveUserConfSet(GetUserConfPath(projectDir, set.header), set);
 }
 
 }  // namespace tavomark

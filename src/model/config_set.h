@@ -87,7 +87,7 @@ int CopyUserConfSet(UserConfSet& dst, const UserConfSet& src);
                                   std::string* error = nullptr);
 // Saves to the user configuration path of the set's own header in the project
 // directory.
-[[nodiscard]] int SaveUserConfDefaultPath(UserConfSet& set);
+[[nodiscard]] int SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set);
 
 // The text-mode translation of the two files.
 [[nodiscard]] std::vector<uint8_t> ToCrLf(const std::vector<uint8_t>& bytes);

@@ -1,14 +1,10 @@
 #include "names.h"
 
 #include <cstdio>
-#include <mutex>
 
 namespace tavomark {
 
 namespace {
-
-std::mutex g_projectDirMutex;
-std::filesystem::path g_projectDir = ".";
 
 // "%c" of a zero letter would embed a NUL in the name; it ends the text instead,
 // as it did when names were C strings.
@@ -24,16 +20,6 @@ std::size_t LastSeparator(std::string_view path) {
 }
 
 }  // namespace
-
-void SetProjectDir(const std::filesystem::path& dir) {
-  std::lock_guard lock(g_projectDirMutex);
-  g_projectDir = dir;
-}
-
-std::filesystem::path ProjectDir() {
-  std::lock_guard lock(g_projectDirMutex);
-  return g_projectDir;
-}
 
 bool GetHeaderString(uint16_t codeProj, char compVerFw, std::string& text) {
   text = codeProj ? Formatted("PRJ%04d%c", codeProj, compVerFw) : std::string();

@@ -12,11 +12,6 @@
 
 namespace tavomark {
 
-// The project directory: "tavomark.dat", "tavomark.ini" and the "config" folder
-// live here. Set once at start (default: the current directory).
-void SetProjectDir(const std::filesystem::path& dir);
-[[nodiscard]] std::filesystem::path ProjectDir();
-
 // "PRJ%04d%c"; false and empty when the code is 0.
 bool GetHeaderString(uint16_t codeProj, char compVerFw, std::string& text);
 // "PRJ%04dcp_%c"; false and empty when the code is 0.

@@ -207,7 +207,6 @@ int UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir) {
   return kVtsOk;
 }
 
-int UpdateDataSet(DataSet& set) { return UpdateDataSet(set, ProjectDir()); }
 
 int CopyDataSet(DataSet& dst, const DataSet& src) {
   if (!CopyValToSendSet(dst.vts, src.vts)) return 0;

@@ -91,7 +91,6 @@ void DisposeDataSet(DataSet& set);
 // Finds the configuration of the loaded values in <projectDir>/config, checks it
 // against them and attaches it with its user configuration. 0 or a code above.
 [[nodiscard]] int UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir);
-[[nodiscard]] int UpdateDataSet(DataSet& set);  // in ProjectDir()
 [[nodiscard]] int CopyDataSet(DataSet& dst, const DataSet& src);
 
 }  // namespace tavomark

@@ -82,7 +82,6 @@ Application::~Application() { ShutDown(); }
 
 int Application::Start(StartOptions options) {
   m_projectDir = options.projectDir;
-  SetProjectDir(m_projectDir);
   m_services.SetDefaultDirectory(m_projectDir.string());
 
   // The device description says which firmware this program serves.

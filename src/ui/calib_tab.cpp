@@ -105,7 +105,7 @@ int CalibTab::CalibTabRefresh() {
     m_values = CreateValToSendPack(pack);
   }
   const std::filesystem::path path = calib::GetUserCalibPath(m_context.projectDir, pack.header);
-  calib::DevGetCalibTable(pack.header, m_calib, &path);
+  calib::DevGetCalibTable(pack.header, m_calib, path);
   CalibTabCreateTable();
   for (std::size_t k = 0; k < m_calib.header.numRecords; ++k)
     CalibTabRefreshTableRow(Channel(m_context.dataSet.user.Entry(kCalibUserList, k)), static_cast<int>(k));

@@ -99,8 +99,7 @@ TEST_F(CalFileTest, MissingFileAndForeignHeaderClearTheTable) {
   EXPECT_EQ(GetUserCalibPath(m_dir, calib), m_dir / "config" / "PRJ0315cp_B.cal");
   Write("[HEADER]\ncodeProj=315\ncompVerCal=B\n[CALIB3]\nformula=@V\n");
   table.records[2].result = 4.0;
-  SetProjectDir(m_dir);
-  EXPECT_EQ(DevGetCalibTable(calib, table, nullptr), 1);  // default path in the project directory
+  EXPECT_EQ(DevGetCalibTable(calib, table, GetUserCalibPath(m_dir, calib)), 1);
   EXPECT_STREQ(table.records[2].formula, "@V");
   EXPECT_EQ(table.records[2].result, 4.0);
 
@@ -108,7 +107,7 @@ TEST_F(CalFileTest, MissingFileAndForeignHeaderClearTheTable) {
   for (const char* header : {"codeProj=65851\ncompVerCal=B", "codeProj=315\ncompVerCal=C", "compVerCal=B"}) {
     const auto path = Write(std::string("[HEADER]\n") + header + "\n[CALIB3]\nformula=@V\n");
     table.header.numRecords = 5;
-    EXPECT_EQ(DevGetCalibTable(calib, table, &path), 1);
+    EXPECT_EQ(DevGetCalibTable(calib, table, path), 1);
     EXPECT_STREQ(table.records[2].formula, "") << header;
     EXPECT_EQ(table.records[2].result, 0.0) << header;
     EXPECT_EQ(table.header.numRecords, 0) << header;

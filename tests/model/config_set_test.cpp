@@ -84,8 +84,7 @@ TEST_F(ConfigFileTest, UserConfigurationRoundTrip) {
   user.header.isChanged = 1;
   user.SetEntry(0, 0, 10);  // a 0x0A data byte
   user.SetEntry(6, 47, 0x0A0A0A0A);
-  SetProjectDir(m_dir);
-  ASSERT_EQ(SaveUserConfDefaultPath(user), 1);
+  ASSERT_EQ(SaveUserConfDefaultPath(m_dir, user), 1);
   EXPECT_EQ(user.header.isChanged, 0);
   const auto path = m_dir / "config" / "PRJ0315cp_C.usr";
   EXPECT_EQ(Bytes(path).size(), 64u + 1344u + 5u);

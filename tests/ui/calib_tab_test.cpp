@@ -31,7 +31,6 @@ class CalibTabTest : public ProjectDirTest {
  protected:
   void SetUp() override {
     ProjectDirTest::SetUp();
-    SetProjectDir(m_dir);
     SaveConfig(MakeConfig(315, 'C'));
     SaveValues(Path("tavomark.dat"), MakeConfig(315, 'C'));
     std::ofstream(Path("config/PRJ0315cp_C.cal")) << kCalFile;
