@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavomark {
@@ -53,19 +54,29 @@ class DoubleList {
   [[nodiscard]] int SubstString(std::string& text) const;
 
  private:
-  // One node of the substitution trie: one character of one or more keys.
-  // A node's children sit side by side (their characters in m_childChars,
-  // their nodes in m_childNodes), so finding the next character reads one
-  // short run of bytes instead of hopping from sibling to sibling.
+  // One node of the substitution trie. Chains of single children are kept as
+  // one node whose label holds their characters, so a tree of n keys has at
+  // most 2n nodes whatever their length. A node's children sit side by side
+  // (the first characters of their labels in m_childChars, their nodes in
+  // m_childNodes), so finding the next one reads one short run of bytes.
   struct TrieNode {
+    uint32_t labelStart = 0;  // in m_labels
+    uint32_t labelLength = 0;
     uint32_t childStart = 0;
     uint32_t childCount = 0;
     uint32_t entry = 0;  // kNoEntry, or the 0-based entry a key ending here replaces with
   };
   static constexpr uint32_t kNoEntry = UINT32_MAX;
+  // A distinct key and the entry that a substitution uses for it.
+  using KeyEntry = std::pair<std::string_view, uint32_t>;
 
   void Sort() const;
+  void SortLongestFirst() const;
   void BuildIndex() const;
+  // The keys of the index in ascending byte order, each once.
+  [[nodiscard]] std::vector<KeyEntry> IndexKeys() const;
+  [[nodiscard]] std::vector<KeyEntry> MergeLengthRuns() const;
+  void BuildTrie(const std::vector<KeyEntry>& keys) const;
   // The first entry, in list order, whose key occurs in text and would change
   // it; kNoEntry when there is none.
   [[nodiscard]] uint32_t FirstReplacingEntry(std::string_view text) const;
@@ -76,6 +87,7 @@ class DoubleList {
   // Substitution index over the keys, rebuilt at the first substitution after
   // the list changed: a trie whose key ends carry the entry that replaces.
   mutable std::vector<TrieNode> m_trie;
+  mutable std::vector<char> m_labels;
   mutable std::vector<unsigned char> m_childChars;
   mutable std::vector<uint32_t> m_childNodes;
   mutable std::array<uint32_t, 256> m_rootChild{};
