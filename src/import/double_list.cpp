@@ -15,6 +15,15 @@ int ByteCompare(std::string_view a, std::string_view b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+// The first eight bytes as a big-endian number, zeros after a shorter text:
+// numbers compare as the bytes do, up to the eighth.
+uint64_t BigEndianPrefix(std::string_view text) {
+  uint64_t prefix = 0;
+  for (std::size_t k = 0; k < 8; ++k)
+    prefix = (prefix << 8) | (k < text.size() ? static_cast<unsigned char>(text[k]) : 0u);
+  return prefix;
+}
+
 }  // namespace
 
 int CmpString(std::string_view first, std::string_view second) { return ByteCompare(first, second); }
@@ -73,10 +82,7 @@ void DoubleList::SortLongestFirst() const {
   std::vector<SortKey> order(m_items.size());
   for (std::size_t i = 0; i < m_items.size(); ++i) {
     const std::string& key = m_items[i].key;
-    uint64_t prefix = 0;
-    for (std::size_t k = 0; k < 8; ++k)
-      prefix = (prefix << 8) | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0u);
-    order[i] = SortKey{static_cast<uint32_t>(key.size()), static_cast<uint32_t>(i), prefix};
+    order[i] = SortKey{static_cast<uint32_t>(key.size()), static_cast<uint32_t>(i), BigEndianPrefix(key)};
   }
   std::sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
     if (a.length != b.length) return a.length > b.length;
@@ -187,20 +193,30 @@ std::vector<DoubleList::KeyEntry> DoubleList::MergeLengthRuns() const {
     end = begin;
   }
   if (bounds.size() <= 1) return runs;
-  // Keys of different lengths never compare equal: a plain heap merge.
-  using Head = std::pair<std::size_t, std::size_t>;  // (position in runs, end of its run)
-  const auto after = [&runs](const Head& a, const Head& b) { return runs[a.first].first > runs[b.first].first; };
+  // Keys of different lengths never compare equal: a plain heap merge, whose
+  // comparisons nearly all end at the heads' first eight bytes.
+  struct Head {
+    uint64_t prefix;
+    std::size_t at;    // in runs
+    std::size_t stop;  // the end of its run
+  };
+  const auto prefixOf = [&runs](std::size_t at) { return BigEndianPrefix(runs[at].first); };
+  const auto after = [&runs](const Head& a, const Head& b) {
+    if (a.prefix != b.prefix) return a.prefix > b.prefix;
+    return runs[a.at].first > runs[b.at].first;
+  };
   std::vector<Head> heap;
   for (const auto& [begin, stop] : bounds)
-    if (begin < stop) heap.emplace_back(begin, stop);
+    if (begin < stop) heap.push_back(Head{prefixOf(begin), begin, stop});
   std::make_heap(heap.begin(), heap.end(), after);
   std::vector<KeyEntry> merged;
   merged.reserve(runs.size());
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), after);
     Head& head = heap.back();
-    merged.push_back(runs[head.first]);
-    if (++head.first < head.second) {
+    merged.push_back(runs[head.at]);
+    if (++head.at < head.stop) {
+      head.prefix = prefixOf(head.at);
       std::push_heap(heap.begin(), heap.end(), after);
     } else {
       heap.pop_back();
@@ -306,6 +322,19 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
   }
 }
 
+uint32_t DoubleList::FindChild(const TrieNode& node, unsigned char c) const {
+  const unsigned char* chars = m_childChars.data() + node.childStart;
+  // Most nodes have a few children: a short loop beats a call.
+  if (node.childCount <= 8) {
+    for (uint32_t i = 0; i < node.childCount; ++i)
+      if (chars[i] == c) return m_childNodes[node.childStart + i];
+    return 0;
+  }
+  const void* found = std::memchr(chars, c, node.childCount);
+  if (found == nullptr) return 0;
+  return m_childNodes[node.childStart + static_cast<std::size_t>(static_cast<const unsigned char*>(found) - chars)];
+}
+
 // From every position of the text the trie is walked as far as the text
 // follows one of its paths; every key end passed is a key found there. A walk
 // is at most as long as the longest key, so a pass costs the text's length
@@ -326,12 +355,7 @@ uint32_t DoubleList::FirstReplacingEntry(std::string_view text) const {
       at += length;
       best = std::min(best, current.entry);
       if (at >= n) break;
-      const auto c = static_cast<unsigned char>(text[at]);
-      const unsigned char* chars = m_childChars.data() + current.childStart;
-      const void* found = std::memchr(chars, c, current.childCount);
-      node = found == nullptr ? 0
-                              : m_childNodes[current.childStart +
-                                             static_cast<std::size_t>(static_cast<const unsigned char*>(found) - chars)];
+      node = FindChild(current, static_cast<unsigned char>(text[at]));
     }
   }
   return best;

@@ -80,6 +80,8 @@ class DoubleList {
   // The first entry, in list order, whose key occurs in text and would change
   // it; kNoEntry when there is none.
   [[nodiscard]] uint32_t FirstReplacingEntry(std::string_view text) const;
+  // The child whose label starts with c, or 0.
+  [[nodiscard]] uint32_t FindChild(const TrieNode& node, unsigned char c) const;
 
   mutable std::vector<Item> m_items;
   mutable bool m_sorted = true;

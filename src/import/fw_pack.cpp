@@ -29,7 +29,7 @@ class FwPackImport {
         m_parser(m_log, m_defineList, m_typedefList, importPack.pack.records) {}
 
   [[nodiscard]] bool Run(const std::filesystem::path& mainHeader, std::string& structName, FwImportReport& report);
-  [[nodiscard]] const ImportLog& Log() const { return m_log; }
+  [[nodiscard]] ImportLog& Log() { return m_log; }
 
  private:
   [[nodiscard]] bool ReadByteOrder();
@@ -213,7 +213,7 @@ bool RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& struct
     report.dumpPath = outputDir / DumpFileName(importPack.pack.header.projVersion);
     report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false) != 0;
   }
-  report.log = import.Log().Text();
+  report.log = import.Log().TakeText();
   report.logPath = outputDir / "log.txt";
   report.logSaved = SaveText(report.logPath, report.log);
   return ok;
