@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -44,7 +45,21 @@ int StringLen(std::string_view first, std::string_view second) {
   return ByteCompare(second, first);
 }
 
-void DoubleList::InsertInOrder(std::string key, std::string value, CompareFn compare) {
+std::string_view DoubleList::Keep(std::string_view text) {
+  constexpr std::size_t kBlockBytes = 1 << 16;
+  if (text.empty()) return {};
+  if (m_blockSize - m_blockUsed < text.size()) {
+    m_blockSize = std::max(kBlockBytes, text.size());
+    m_blocks.push_back(std::make_unique<char[]>(m_blockSize));
+    m_blockUsed = 0;
+  }
+  char* at = m_blocks.back().get() + m_blockUsed;
+  std::memcpy(at, text.data(), text.size());
+  m_blockUsed += text.size();
+  return std::string_view(at, text.size());
+}
+
+void DoubleList::InsertInOrder(std::string_view key, std::string_view value, CompareFn compare) {
   if (compare != m_compare) {
     m_compare = compare;
     m_sorted = false;
@@ -53,7 +68,7 @@ void DoubleList::InsertInOrder(std::string key, std::string value, CompareFn com
   // the list is sorted once, at the next lookup, instead of shifting on every
   // insertion.
   if (m_sorted && !m_items.empty() && compare(m_items.back().key, key) > 0) m_sorted = false;
-  m_items.push_back(Item{std::move(key), std::move(value)});
+  m_items.push_back(Item{Keep(key), Keep(value)});
   m_indexed = false;
 }
 
@@ -81,7 +96,7 @@ void DoubleList::SortLongestFirst() const {
   };
   std::vector<SortKey> order(m_items.size());
   for (std::size_t i = 0; i < m_items.size(); ++i) {
-    const std::string& key = m_items[i].key;
+    const std::string_view key = m_items[i].key;
     order[i] = SortKey{static_cast<uint32_t>(key.size()), static_cast<uint32_t>(i), BigEndianPrefix(key)};
   }
   std::sort(order.begin(), order.end(), [this](const SortKey& a, const SortKey& b) {
@@ -95,11 +110,11 @@ void DoubleList::SortLongestFirst() const {
   });
   std::vector<Item> sorted;
   sorted.reserve(m_items.size());
-  for (const SortKey& key : order) sorted.push_back(std::move(m_items[key.index]));
+  for (const SortKey& key : order) sorted.push_back(m_items[key.index]);
   m_items = std::move(sorted);
 }
 
-const std::string* DoubleList::BinSearch(std::string_view key, CompareFn compare) const {
+const std::string_view* DoubleList::BinSearch(std::string_view key, CompareFn compare) const {
   Sort();
   const auto it = std::lower_bound(m_items.begin(), m_items.end(), key,
                                    [compare](const Item& item, std::string_view k) { return compare(item.key, k) < 0; });
@@ -115,6 +130,9 @@ const DoubleList::Item* DoubleList::GetItem(std::size_t position) const {
 
 void DoubleList::Clear() {
   m_items.clear();
+  m_blocks.clear();
+  m_blockUsed = 0;
+  m_blockSize = 0;
   m_trie.clear();
   m_labels.clear();
   m_childChars.clear();
@@ -380,11 +398,11 @@ DoubleList DoubleListCreate() { return DoubleList{}; }
 
 void DoubleListDispose(DoubleList& list) { list.Clear(); }
 
-void DoubleListInsertInOrder(DoubleList& list, std::string key, std::string value, CompareFn compare) {
-  list.InsertInOrder(std::move(key), std::move(value), compare);
+void DoubleListInsertInOrder(DoubleList& list, std::string_view key, std::string_view value, CompareFn compare) {
+  list.InsertInOrder(key, value, compare);
 }
 
-const std::string* DoubleListBinSearch(const DoubleList& list, std::string_view key, CompareFn compare) {
+const std::string_view* DoubleListBinSearch(const DoubleList& list, std::string_view key, CompareFn compare) {
   return list.BinSearch(key, compare);
 }
 

@@ -4,11 +4,14 @@
 //
 // A DoubleList is a list of (key, value) entries kept in the order of one
 // compare function; positions count from 1. Keys and values are growable texts,
-// so no declaration or define is ever cut to fit a buffer.
+// so no declaration or define is ever cut to fit a buffer. The list keeps the
+// texts itself, side by side in large blocks (an import holds many thousands
+// of short ones); an entry's views stay valid until the list is cleared.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,16 +33,16 @@ using CompareFn = int (*)(std::string_view first, std::string_view second);
 class DoubleList {
  public:
   struct Item {
-    std::string key;
-    std::string value;
+    std::string_view key;
+    std::string_view value;
   };
 
   // Keeps the entry at its sorted place; equal keys stay in insertion order, so
   // lookups find the one inserted first. The same compare must be used for every
   // insertion and lookup of one list (a different one re-sorts the list).
-  void InsertInOrder(std::string key, std::string value, CompareFn compare);
+  void InsertInOrder(std::string_view key, std::string_view value, CompareFn compare);
   // The value of the first entry whose key compares equal, or null.
-  [[nodiscard]] const std::string* BinSearch(std::string_view key, CompareFn compare) const;
+  [[nodiscard]] const std::string_view* BinSearch(std::string_view key, CompareFn compare) const;
   // The entry at a 1-based position, or null outside 1..N.
   [[nodiscard]] const Item* GetItem(std::size_t position) const;
   [[nodiscard]] std::size_t NumItems() const { return m_items.size(); }
@@ -70,6 +73,8 @@ class DoubleList {
   // A distinct key and the entry that a substitution uses for it.
   using KeyEntry = std::pair<std::string_view, uint32_t>;
 
+  // A copy of text in the list's own blocks.
+  [[nodiscard]] std::string_view Keep(std::string_view text);
   void Sort() const;
   void SortLongestFirst() const;
   void BuildIndex() const;
@@ -84,6 +89,9 @@ class DoubleList {
   [[nodiscard]] uint32_t FindChild(const TrieNode& node, unsigned char c) const;
 
   mutable std::vector<Item> m_items;
+  std::vector<std::unique_ptr<char[]>> m_blocks;
+  std::size_t m_blockUsed = 0;
+  std::size_t m_blockSize = 0;
   mutable bool m_sorted = true;
   CompareFn m_compare = nullptr;
   // Substitution index over the keys, rebuilt at the first substitution after
@@ -103,8 +111,8 @@ inline constexpr std::size_t kMaxSubstTextBytes = 1u << 20;
 // The documented entry points, over the class above.
 [[nodiscard]] DoubleList DoubleListCreate();
 void DoubleListDispose(DoubleList& list);
-void DoubleListInsertInOrder(DoubleList& list, std::string key, std::string value, CompareFn compare);
-[[nodiscard]] const std::string* DoubleListBinSearch(const DoubleList& list, std::string_view key, CompareFn compare);
+void DoubleListInsertInOrder(DoubleList& list, std::string_view key, std::string_view value, CompareFn compare);
+[[nodiscard]] const std::string_view* DoubleListBinSearch(const DoubleList& list, std::string_view key, CompareFn compare);
 [[nodiscard]] const DoubleList::Item* DoubleListGetItem(const DoubleList& list, std::size_t position);
 [[nodiscard]] std::size_t DoubleListNumItems(const DoubleList& list);
 [[nodiscard]] int DoubleListSubstString(std::string& text, const DoubleList& list);

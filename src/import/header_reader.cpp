@@ -263,7 +263,7 @@ bool HeaderReader::GetTypeDef(const std::string& line) {
     ok = false;
   } else {
     m_log.Put(" ", key, " ", value, "\n");
-    m_typedefList.InsertInOrder(std::move(key), std::move(value), CmpString);
+    m_typedefList.InsertInOrder(key, value, CmpString);
   }
   // Whatever follows the closing ';' on its line is dropped.
   m_readerLine.clear();
@@ -311,12 +311,12 @@ bool HeaderReader::GetDefine(const std::string& line) {
   while (p < line.size() && IsBlank(line[p])) ++p;
   const std::size_t nameStart = p;
   while (p < line.size() && !IsBlank(line[p])) ++p;
-  std::string name = line.substr(nameStart, p - nameStart);
+  const std::string_view name = std::string_view(line).substr(nameStart, p - nameStart);
   while (p < line.size() && IsBlank(line[p])) ++p;
-  std::string value = line.substr(p);
-  if (name.empty() || value.empty() || name.find('(') != std::string::npos) return true;
+  const std::string_view value = std::string_view(line).substr(p);
+  if (name.empty() || value.empty() || name.find('(') != std::string_view::npos) return true;
   m_log.Put("DEFINE ", name, " ", value, "\n");
-  m_defineList.InsertInOrder(std::move(name), std::move(value), StringLen);
+  m_defineList.InsertInOrder(name, value, StringLen);
   return true;
 }
 

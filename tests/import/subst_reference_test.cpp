@@ -26,7 +26,7 @@ int ReferenceSubstString(std::string& text, const DoubleList& list) {
   std::unordered_map<std::string_view, std::size_t> firstByKey;
   std::vector<std::size_t> keyLengths;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const std::string& key = items[i]->key;
+    const std::string_view key = items[i]->key;
     if (key.empty()) continue;
     firstByKey.emplace(std::string_view(key), i);
     keyLengths.push_back(key.size());
