@@ -1,6 +1,7 @@
 #include "double_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -69,11 +70,13 @@ void DoubleList::InsertInOrder(std::string_view key, std::string_view value, Com
   // insertion.
   if (m_sorted && !m_items.empty() && compare(m_items.back().key, key) > 0) m_sorted = false;
   m_items.push_back(Item{Keep(key), Keep(value)});
+  m_prefixes.clear();
   m_indexed = false;
 }
 
 void DoubleList::Sort() const {
   if (m_sorted) return;
+  m_prefixes.clear();
   if (m_compare == StringLen) {
     SortLongestFirst();
   } else {
@@ -110,7 +113,11 @@ void DoubleList::SortLongestFirst() const {
   });
   std::vector<Item> sorted;
   sorted.reserve(m_items.size());
-  for (const SortKey& key : order) sorted.push_back(m_items[key.index]);
+  m_prefixes.resize(m_items.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    sorted.push_back(m_items[order[i].index]);
+    m_prefixes[i] = order[i].prefix;
+  }
   m_items = std::move(sorted);
 }
 
@@ -130,6 +137,7 @@ const DoubleList::Item* DoubleList::GetItem(std::size_t position) const {
 
 void DoubleList::Clear() {
   m_items.clear();
+  m_prefixes.clear();
   m_blocks.clear();
   m_blockUsed = 0;
   m_blockSize = 0;
@@ -153,7 +161,7 @@ void DoubleList::BuildIndex() const {
 }
 
 std::vector<DoubleList::KeyEntry> DoubleList::IndexKeys() const {
-  std::vector<KeyEntry> firsts;
+  std::vector<std::pair<std::string_view, uint32_t>> firsts;
   firsts.reserve(m_items.size());
   for (std::size_t i = 0; i < m_items.size(); ++i) {
     if (!m_items[i].key.empty()) firsts.emplace_back(m_items[i].key, static_cast<uint32_t>(i));
@@ -171,7 +179,7 @@ std::vector<DoubleList::KeyEntry> DoubleList::IndexKeys() const {
     // The entries after the first with the same key, up to a different key.
     for (std::size_t i = first; i < m_items.size() && m_items[i].key == key; ++i) {
       if (m_items[i].value != key) {
-        keys.emplace_back(key, static_cast<uint32_t>(i));
+        keys.push_back(KeyEntry{key, static_cast<uint32_t>(i), BigEndianPrefix(key)});
         break;
       }
     }
@@ -183,6 +191,10 @@ std::vector<DoubleList::KeyEntry> DoubleList::IndexKeys() const {
 // descending byte order, equal keys side by side. Each such run read
 // backwards is ascending; the runs are merged into one ascending list.
 std::vector<DoubleList::KeyEntry> DoubleList::MergeLengthRuns() const {
+  if (m_prefixes.size() != m_items.size()) {
+    m_prefixes.resize(m_items.size());
+    for (std::size_t i = 0; i < m_items.size(); ++i) m_prefixes[i] = BigEndianPrefix(m_items[i].key);
+  }
   std::vector<KeyEntry> runs;
   runs.reserve(m_items.size());
   std::vector<std::pair<std::size_t, std::size_t>> bounds;  // [begin, end) in runs
@@ -197,11 +209,14 @@ std::vector<DoubleList::KeyEntry> DoubleList::MergeLengthRuns() const {
     // its first one in list order whose value changes the text.
     for (std::size_t groupEnd = end; groupEnd > begin;) {
       const std::string_view key = m_items[groupEnd - 1].key;
+      const uint64_t prefix = m_prefixes[groupEnd - 1];
       std::size_t groupBegin = groupEnd - 1;
-      while (groupBegin > begin && m_items[groupBegin - 1].key == key) --groupBegin;
+      while (groupBegin > begin && m_prefixes[groupBegin - 1] == prefix &&
+             (length <= 8 || m_items[groupBegin - 1].key == key))
+        --groupBegin;
       for (std::size_t i = groupBegin; i < groupEnd; ++i) {
         if (m_items[i].value != key) {
-          runs.emplace_back(key, static_cast<uint32_t>(i));
+          runs.push_back(KeyEntry{key, static_cast<uint32_t>(i), prefix});
           break;
         }
       }
@@ -218,14 +233,13 @@ std::vector<DoubleList::KeyEntry> DoubleList::MergeLengthRuns() const {
     std::size_t at;    // in runs
     std::size_t stop;  // the end of its run
   };
-  const auto prefixOf = [&runs](std::size_t at) { return BigEndianPrefix(runs[at].first); };
   const auto after = [&runs](const Head& a, const Head& b) {
     if (a.prefix != b.prefix) return a.prefix > b.prefix;
-    return runs[a.at].first > runs[b.at].first;
+    return runs[a.at].key > runs[b.at].key;
   };
   std::vector<Head> heap;
   for (const auto& [begin, stop] : bounds)
-    if (begin < stop) heap.push_back(Head{prefixOf(begin), begin, stop});
+    if (begin < stop) heap.push_back(Head{runs[begin].prefix, begin, stop});
   std::make_heap(heap.begin(), heap.end(), after);
   std::vector<KeyEntry> merged;
   merged.reserve(runs.size());
@@ -234,7 +248,7 @@ std::vector<DoubleList::KeyEntry> DoubleList::MergeLengthRuns() const {
     Head& head = heap.back();
     merged.push_back(runs[head.at]);
     if (++head.at < head.stop) {
-      head.prefix = prefixOf(head.at);
+      head.prefix = runs[head.at].prefix;
       std::push_heap(heap.begin(), heap.end(), after);
     } else {
       heap.pop_back();
@@ -262,11 +276,15 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
   nodes.reserve(2 * keys.size() + 1);
   std::vector<uint32_t> path{0};  // the nodes along the previous key
   std::string_view previous;
+  uint64_t previousPrefix = 0;
   for (std::size_t k = 0; k < keys.size(); ++k) {
-    const std::string_view key = keys[k].first;
-    std::size_t common = 0;
+    const std::string_view key = keys[k].key;
+    // The common prefix: within the first eight bytes from the numbers alone.
     const std::size_t most = std::min(key.size(), previous.size());
-    while (common < most && key[common] == previous[common]) ++common;
+    const uint64_t differ = keys[k].prefix ^ previousPrefix;
+    std::size_t common = std::min<std::size_t>(differ == 0 ? 8 : std::countl_zero(differ) / 8, most);
+    if (common == 8)
+      while (common < most && key[common] == previous[common]) ++common;
     uint32_t below = 0;
     while (nodes[path.back()].depth > common) {
       below = path.back();
@@ -298,7 +316,7 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
     const auto leaf = static_cast<uint32_t>(nodes.size());
     nodes.push_back(Building{static_cast<uint32_t>(k), static_cast<uint32_t>(common),
                              static_cast<uint32_t>(key.size() - common), static_cast<uint32_t>(key.size()),
-                             keys[k].second, 0, 0, 0});
+                             keys[k].entry, 0, 0, 0});
     if (nodes[parent].lastChild == 0) {
       nodes[parent].firstChild = leaf;
     } else {
@@ -307,6 +325,7 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
     nodes[parent].lastChild = leaf;
     path.push_back(leaf);
     previous = key;
+    previousPrefix = keys[k].prefix;
   }
   // Each node's children gathered side by side, each label copied once.
   m_trie.assign(nodes.size(), TrieNode{0, 0, 0, 0, kNoEntry});
@@ -316,6 +335,9 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
   m_childChars.reserve(nodes.size());
   m_childNodes.reserve(nodes.size());
   m_rootChild.fill(0);
+  std::size_t labelBytes = 0;
+  for (const Building& node : nodes) labelBytes += node.labelLength;
+  m_labels.reserve(labelBytes);
   for (std::size_t n = 0; n < nodes.size(); ++n) {
     const Building& from = nodes[n];
     TrieNode& node = m_trie[n];
@@ -323,21 +345,22 @@ void DoubleList::BuildTrie(const std::vector<KeyEntry>& keys) const {
     node.labelStart = static_cast<uint32_t>(m_labels.size());
     node.labelLength = from.labelLength;
     if (from.labelLength != 0) {
-      const std::string_view label = keys[from.key].first.substr(from.labelStart, from.labelLength);
+      const std::string_view label = keys[from.key].key.substr(from.labelStart, from.labelLength);
       m_labels.insert(m_labels.end(), label.begin(), label.end());
     }
+  }
+  // A child's character is the first of its label.
+  for (std::size_t n = 0; n < nodes.size(); ++n) {
+    TrieNode& node = m_trie[n];
     node.childStart = static_cast<uint32_t>(m_childNodes.size());
-    for (uint32_t child = from.firstChild; child != 0; child = nodes[child].nextSibling) {
-      const Building& c = nodes[child];
-      m_childChars.push_back(static_cast<unsigned char>(keys[c.key].first[c.labelStart]));
+    for (uint32_t child = nodes[n].firstChild; child != 0; child = nodes[child].nextSibling) {
+      m_childChars.push_back(static_cast<unsigned char>(m_labels[m_trie[child].labelStart]));
       m_childNodes.push_back(child);
     }
     node.childCount = static_cast<uint32_t>(m_childNodes.size()) - node.childStart;
   }
-  for (uint32_t child = nodes[0].firstChild; child != 0; child = nodes[child].nextSibling) {
-    const Building& c = nodes[child];
-    m_rootChild[static_cast<unsigned char>(keys[c.key].first[c.labelStart])] = child;
-  }
+  for (uint32_t child = nodes[0].firstChild; child != 0; child = nodes[child].nextSibling)
+    m_rootChild[static_cast<unsigned char>(m_labels[m_trie[child].labelStart])] = child;
 }
 
 uint32_t DoubleList::FindChild(const TrieNode& node, unsigned char c) const {

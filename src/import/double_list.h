@@ -70,8 +70,13 @@ class DoubleList {
     uint32_t entry = 0;  // kNoEntry, or the 0-based entry a key ending here replaces with
   };
   static constexpr uint32_t kNoEntry = UINT32_MAX;
-  // A distinct key and the entry that a substitution uses for it.
-  using KeyEntry = std::pair<std::string_view, uint32_t>;
+  // A distinct key, the entry that a substitution uses for it, and its first
+  // eight bytes as a number (see m_prefixes).
+  struct KeyEntry {
+    std::string_view key;
+    uint32_t entry;
+    uint64_t prefix;
+  };
 
   // A copy of text in the list's own blocks.
   [[nodiscard]] std::string_view Keep(std::string_view text);
@@ -89,6 +94,10 @@ class DoubleList {
   [[nodiscard]] uint32_t FindChild(const TrieNode& node, unsigned char c) const;
 
   mutable std::vector<Item> m_items;
+  // The first eight bytes of each key, big-endian, in list order; filled by
+  // the sort. Comparing them settles most comparisons without reading the
+  // keys, which lie in insertion order, scattered against the sorted one.
+  mutable std::vector<uint64_t> m_prefixes;
   std::vector<std::unique_ptr<char[]>> m_blocks;
   std::size_t m_blockUsed = 0;
   std::size_t m_blockSize = 0;
