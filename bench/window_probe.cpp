@@ -41,6 +41,7 @@ int main(int argc, char* argv[]) {
   tavomark::ui::Application program(services);
   tavomark::ui::StartOptions options;
   options.projectDir = argv[1];
+  options.portListAfterFirstPaint = true;
   if (program.Start(std::move(options)) != 0) return 1;
   FirstPaint probe;
   program.Panel()->installEventFilter(&probe);

@@ -126,6 +126,7 @@ int main(int argc, char* argv[]) {
 
   tavomark::ui::StartOptions options;
   options.projectDir = parsed.projectDir;
+  options.portListAfterFirstPaint = true;
   if (const std::optional<int> panel = tavomark::ui::ResolveShowOption(parsed.show)) {
     options.showPanel = *panel;
   } else {

@@ -242,7 +242,7 @@ bool DeclarationParser::ParseStatement(std::string_view body) {
   return ok;
 }
 
-const std::string* DeclarationParser::CheckVaribleType(std::string_view type, uint16_t& byteSize,
+const std::string_view* DeclarationParser::CheckVaribleType(std::string_view type, uint16_t& byteSize,
                                                        uint8_t& isSigned) const {
   byteSize = 0;
   isSigned = 0;
@@ -330,7 +330,7 @@ bool DeclarationParser::ParseBitSize(std::string_view declarator, uint16_t byteS
   return true;
 }
 
-bool DeclarationParser::ParseStructField(std::string_view type, const std::string& typedefText,
+bool DeclarationParser::ParseStructField(std::string_view type, std::string_view typedefText,
                                          std::string_view declarator) {
   std::string name;
   std::string sizeText;
@@ -361,11 +361,12 @@ bool DeclarationParser::ParseStructField(std::string_view type, const std::strin
   return ok;
 }
 
-bool DeclarationParser::ParseStructElements(const std::string& typeName, const std::string& typedefText,
+bool DeclarationParser::ParseStructElements(const std::string& typeName, std::string_view typedefText,
                                             const std::string& name, int32_t size) {
   const int32_t count = size == 0 ? 1 : size;
   for (int32_t i = 0; i < count; ++i) {
-    std::string text = typedefText + name;
+    std::string text(typedefText);
+    text += name;
     if (size != 0) text += "[" + std::to_string(i) + "]";
     text += ";";
     m_elementTextBytes += text.size();
@@ -395,7 +396,7 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
   }
   uint16_t byteSize = 0;
   uint8_t isSigned = 0;
-  const std::string* typedefText = CheckVaribleType(type, byteSize, isSigned);
+  const std::string_view* typedefText = CheckVaribleType(type, byteSize, isSigned);
   if (typedefText) {
     if (!ParseStructField(type, *typedefText, declarator)) return std::nullopt;
     return next;
@@ -465,7 +466,7 @@ std::optional<std::size_t> DeclarationParser::ParseVariable(std::string_view tex
 }
 
 std::optional<std::string> DeclarationParser::ParseDefine(std::string_view name) const {
-  const std::string* text = m_defineList.BinSearch(name, StringLen);
+  const std::string_view* text = m_defineList.BinSearch(name, StringLen);
   if (!text) return std::nullopt;
   return RemoveCast(*text);
 }

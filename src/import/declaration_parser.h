@@ -68,7 +68,7 @@ class DeclarationParser {
 
   // Basic type: byte size and signedness, result null. Typedef'd block: its
   // declaration text. Unknown: byteSize 0 and null.
-  [[nodiscard]] const std::string* CheckVaribleType(std::string_view type, uint16_t& byteSize, uint8_t& isSigned) const;
+  [[nodiscard]] const std::string_view* CheckVaribleType(std::string_view type, uint16_t& byteSize, uint8_t& isSigned) const;
   // Cuts the declarator at '[' and at its first blank into name; evaluates the
   // text between the brackets (defines substituted) into size (0 = no array).
   [[nodiscard]] SizeResult ParseNameArraySize(std::string_view declarator, std::string& name, int32_t& size,
@@ -86,9 +86,9 @@ class DeclarationParser {
 
  private:
   [[nodiscard]] Record* AppendRecord();
-  [[nodiscard]] bool ParseStructField(std::string_view type, const std::string& typedefText,
+  [[nodiscard]] bool ParseStructField(std::string_view type, std::string_view typedefText,
                                       std::string_view declarator);
-  [[nodiscard]] bool ParseStructElements(const std::string& typeName, const std::string& typedefText,
+  [[nodiscard]] bool ParseStructElements(const std::string& typeName, std::string_view typedefText,
                                          const std::string& name, int32_t size);
   [[nodiscard]] bool ParseEnumField(const std::string& name);
   [[nodiscard]] bool Substitute(std::string& text);

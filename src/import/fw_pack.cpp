@@ -29,14 +29,14 @@ class FwPackImport {
         m_parser(m_log, m_defineList, m_typedefList, importPack.pack.records) {}
 
   [[nodiscard]] bool Run(const std::filesystem::path& mainHeader, std::string& structName, FwImportReport& report);
-  [[nodiscard]] const ImportLog& Log() const { return m_log; }
+  [[nodiscard]] ImportLog& Log() { return m_log; }
 
  private:
   [[nodiscard]] bool ReadByteOrder();
   void ReadIdentity();
   void ReadCompatibility();
   [[nodiscard]] FlagDefine ReadFlag(const char* name, int32_t& value);
-  [[nodiscard]] bool ParseRoot(const std::string& declaration, const std::string& lowerName);
+  [[nodiscard]] bool ParseRoot(std::string_view declaration, const std::string& lowerName);
   [[nodiscard]] bool CheckSize();
 
   FwImportPack& m_importPack;
@@ -48,9 +48,9 @@ class FwPackImport {
 };
 
 FlagDefine FwPackImport::ReadFlag(const char* name, int32_t& value) {
-  const std::string* text = m_defineList.BinSearch(name, StringLen);
+  const std::string_view* text = m_defineList.BinSearch(name, StringLen);
   if (!text) return FlagDefine::Missing;
-  std::string expression = *text;
+  std::string expression(*text);
   if (m_defineList.SubstString(expression) == kSubstLimitExceeded) return FlagDefine::Unbounded;
   expression = RemoveCast(expression);
   return expr::process_expression_int(expression.c_str(), &value) ? FlagDefine::Value : FlagDefine::Unrecognized;
@@ -138,8 +138,8 @@ void FwPackImport::ReadCompatibility() {
   (void)ReadCharVariable(calib ? calib->c_str() : nullptr, ';', m_importPack.compVerCalib);
 }
 
-bool FwPackImport::ParseRoot(const std::string& declaration, const std::string& lowerName) {
-  const std::string root = declaration + lowerName;
+bool FwPackImport::ParseRoot(std::string_view declaration, const std::string& lowerName) {
+  const std::string root = std::string(declaration) + lowerName;
   m_parser.SetParseLevel(0);
   bool error = false;
   const std::optional<std::size_t> end = m_parser.ParseTypedef(root, "ROOT", error);
@@ -163,7 +163,7 @@ bool FwPackImport::Run(const std::filesystem::path& mainHeader, std::string& str
   StructPack& pack = m_importPack.pack;
   pack.records.clear();
   if (!m_reader.CompileFile(mainHeader)) return false;
-  const std::string* declaration = m_typedefList.BinSearch(structName, CmpString);
+  const std::string_view* declaration = m_typedefList.BinSearch(structName, CmpString);
   if (!declaration) {
     m_log.Printf("STRUTTURA '%s' NON TROVATA\n", structName.c_str());
     return false;
@@ -213,7 +213,7 @@ bool RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& struct
     report.dumpPath = outputDir / DumpFileName(importPack.pack.header.projVersion);
     report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false) != 0;
   }
-  report.log = import.Log().Text();
+  report.log = import.Log().TakeText();
   report.logPath = outputDir / "log.txt";
   report.logSaved = SaveText(report.logPath, report.log);
   return ok;

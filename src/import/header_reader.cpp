@@ -1,6 +1,7 @@
 #include "header_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <system_error>
 
@@ -16,6 +17,12 @@ bool IsIdentChar(char c) {
 
 bool StartsWithWord(std::string_view text, std::string_view word) {
   return text.substr(0, word.size()) == word && (text.size() == word.size() || !IsIdentChar(text[word.size()]));
+}
+
+// ASCII letters in lower case, as NoCaseSensitiveCmpString compares them.
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 bool IsRegularFile(const std::filesystem::path& path) {
@@ -139,7 +146,8 @@ HeaderReader::HeaderReader(ImportLog& log, DoubleList& defineList, DoubleList& t
 
 bool HeaderReader::CompileFile(const std::filesystem::path& mainHeader) {
   m_fileList.clear();
-  m_fileList.push_back(mainHeader.lexically_normal().string());
+  m_knownFiles.clear();
+  AddFile(mainHeader.lexically_normal().string());
   m_mainDir = std::filesystem::path(m_fileList.front()).parent_path();
   std::string source;
   // The list grows while it is walked: files are read breadth-first.
@@ -255,12 +263,19 @@ bool HeaderReader::GetTypeDef(const std::string& line) {
     ok = false;
   } else {
     m_log.Put(" ", key, " ", value, "\n");
-    m_typedefList.InsertInOrder(std::move(key), std::move(value), CmpString);
+    m_typedefList.InsertInOrder(key, value, CmpString);
   }
   // Whatever follows the closing ';' on its line is dropped.
   m_readerLine.clear();
   m_readerPos = 0;
   return ok;
+}
+
+// Every include line looks its file up: the names in one case go into a set,
+// so a tree of many files is not compared name by name on each line.
+void HeaderReader::AddFile(const std::string& path) {
+  m_fileList.push_back(path);
+  m_knownFiles.insert(LowerCase(path));
 }
 
 std::filesystem::path HeaderReader::ResolveInclude(const std::string& name) const {
@@ -278,14 +293,12 @@ bool HeaderReader::GetIncludeFile(const std::string& line) {
   // Firmware trees name sub-folders with either slash.
   std::replace(name.begin(), name.end(), '\\', '/');
   const std::string candidate = ResolveInclude(name).string();
-  for (const std::string& known : m_fileList) {
-    if (NoCaseSensitiveCmpString(known, candidate) == 0) return true;
-  }
+  if (m_knownFiles.count(LowerCase(candidate)) != 0) return true;
   if (m_fileList.size() >= kMaxHeaderFiles) {
     m_log.Printf("\nINCLUDE <%s> EXCEEDS THE LIMIT OF %zu FILES ERROR\n", name.c_str(), kMaxHeaderFiles);
     return false;
   }
-  m_fileList.push_back(candidate);
+  AddFile(candidate);
   m_log.Put("INCLUDE <", name, ">\n");
   return true;
 }
@@ -298,12 +311,12 @@ bool HeaderReader::GetDefine(const std::string& line) {
   while (p < line.size() && IsBlank(line[p])) ++p;
   const std::size_t nameStart = p;
   while (p < line.size() && !IsBlank(line[p])) ++p;
-  std::string name = line.substr(nameStart, p - nameStart);
+  const std::string_view name = std::string_view(line).substr(nameStart, p - nameStart);
   while (p < line.size() && IsBlank(line[p])) ++p;
-  std::string value = line.substr(p);
-  if (name.empty() || value.empty() || name.find('(') != std::string::npos) return true;
+  const std::string_view value = std::string_view(line).substr(p);
+  if (name.empty() || value.empty() || name.find('(') != std::string_view::npos) return true;
   m_log.Put("DEFINE ", name, " ", value, "\n");
-  m_defineList.InsertInOrder(std::move(name), std::move(value), StringLen);
+  m_defineList.InsertInOrder(name, value, StringLen);
   return true;
 }
 

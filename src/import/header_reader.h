@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "double_list.h"
@@ -69,11 +70,13 @@ class HeaderReader {
 
  private:
   [[nodiscard]] std::filesystem::path ResolveInclude(const std::string& name) const;
+  void AddFile(const std::string& path);
 
   ImportLog& m_log;
   DoubleList& m_defineList;
   DoubleList& m_typedefList;
   std::vector<std::string> m_fileList;
+  std::unordered_set<std::string> m_knownFiles;  // m_fileList in lower case
   std::string_view m_source;
   std::size_t m_sourcePos = 0;
   std::string m_readerLine;

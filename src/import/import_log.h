@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 namespace tavomark {
 
@@ -20,6 +21,9 @@ class ImportLog {
     (Append(parts), ...);
   }
   [[nodiscard]] const std::string& Text() const { return m_text; }
+  // The text handed over whole (a large log is not copied); the log is empty
+  // after it.
+  [[nodiscard]] std::string TakeText() { return std::exchange(m_text, std::string()); }
   void Clear() { m_text.clear(); }
 
  private:

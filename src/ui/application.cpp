@@ -125,8 +125,12 @@ int Application::Start(StartOptions options) {
   (void)m_engine->TlinkInit();
 
   if (options.port) m_settings.portIndex = static_cast<int16_t>(*options.port);
-  m_panel->FillListPort();
-  m_panel->SelectItemListPort(m_settings.portIndex);
+  if (options.portListAfterFirstPaint) {
+    m_panel->FillListPortAfterFirstPaint(m_settings.portIndex);
+  } else {
+    m_panel->FillListPort();
+    m_panel->SelectItemListPort(m_settings.portIndex);
+  }
   return 0;
 }
 

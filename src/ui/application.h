@@ -34,6 +34,9 @@ struct StartOptions {
   std::optional<int32_t> port;  // preselected instead of the saved port
   int showPanel = kHelpPanel;    // the panel shown at start
   int timerPeriodMs = kMainTimerMs;  // the main timer's period
+  // The port list filled after the window's first paint instead of before
+  // it is shown (the desktop program); Start fills it at once otherwise.
+  bool portListAfterFirstPaint = false;
   link::EngineOptions engine;
   std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
 };

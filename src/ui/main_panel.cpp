@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QEvent>
 
 #include <algorithm>
 #include <cstdio>
@@ -265,6 +266,7 @@ ChildPanel* MainPanel::Child(int index) const {
 int MainPanel::MainHandler() {
   // The engine's waits serve events, so a tick can come up inside a tick.
   if (m_inTick || m_terminated) return 1;
+  FillPendingListPort();
   m_inTick = true;
   struct Leave {
     bool& flag;
@@ -367,6 +369,23 @@ void MainPanel::FillListPort() {
   for (int32_t port : ports) ring->addItem(QString::fromStdString(PortRingLabel(port, table)), port);
 }
 
+void MainPanel::FillListPortAfterFirstPaint(int32_t port) { m_pendingPort = port; }
+
+void MainPanel::FillPendingListPort() {
+  if (!m_pendingPort) return;
+  const int32_t port = *m_pendingPort;
+  m_pendingPort.reset();
+  FillListPort();
+  SelectItemListPort(port);
+}
+
+bool MainPanel::event(QEvent* event) {
+  // Queued, so the first frame is on the screen before the listing starts.
+  if (event->type() == QEvent::Paint && m_pendingPort)
+    QTimer::singleShot(0, this, [this] { FillPendingListPort(); });
+  return QWidget::event(event);
+}
+
 void MainPanel::SelectItemListPort(int32_t port) {
   QComboBox* ring = m_form->RINGport;
   const QSignalBlocker block(ring);
@@ -391,6 +410,7 @@ void MainPanel::SelectRingValue(int32_t port) {
 }
 
 void MainPanel::Rescan() {
+  FillPendingListPort();
   CommandScope command(*this);
   if (!command.Granted()) return;
   bool connected = false;
@@ -401,6 +421,7 @@ void MainPanel::Rescan() {
 }
 
 void MainPanel::SetComPort() {
+  FillPendingListPort();
   CommandScope command(*this);
   bool connected = false;
   m_context.engine.TlinkGetState(connected);
@@ -416,6 +437,7 @@ void MainPanel::SetComPort() {
 }
 
 void MainPanel::CommOnOff() {
+  FillPendingListPort();
   CommandScope command(*this);
   if (!command.Granted()) {
     ShowConnection(m_connected);

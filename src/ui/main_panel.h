@@ -78,6 +78,12 @@ class MainPanel final : public QWidget {
   bool TerminateMainPanel();
   void FillListPort();
   void SelectItemListPort(int32_t port);
+  // The port list filled and the port selected once the window has been
+  // painted for the first time (listing the system's ports takes a while), or
+  // before that when a command or a tick needs the list first.
+  void FillListPortAfterFirstPaint(int32_t port);
+  // Runs a port listing that is still waiting; nothing otherwise.
+  void FillPendingListPort();
   [[nodiscard]] bool EnablePanel(int index, bool flag);
   void SetProgressBar(int percent);
   void ShowConfigName(const std::string& path);
@@ -119,6 +125,7 @@ class MainPanel final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   // While a command runs (it may wait for the engine or a dialog, serving
@@ -155,6 +162,7 @@ class MainPanel final : public QWidget {
   QLabel* m_statusPort = nullptr;
   QLabel* m_statusDevice = nullptr;
   QLabel* m_statusMessage = nullptr;
+  std::optional<int32_t> m_pendingPort;  // the port to select once the list is filled
 };
 
 }  // namespace tavomark::ui

@@ -10,7 +10,7 @@ namespace {
 
 std::vector<std::string> Keys(const DoubleList& list) {
   std::vector<std::string> keys;
-  for (std::size_t i = 1; i <= list.NumItems(); ++i) keys.push_back(list.GetItem(i)->key);
+  for (std::size_t i = 1; i <= list.NumItems(); ++i) keys.emplace_back(list.GetItem(i)->key);
   return keys;
 }
 
@@ -98,6 +98,40 @@ TEST(DefineSubstitution, SelfReferenceAndDoublingChainsStopAtTheLimit) {
     std::string text = "Da0";
     EXPECT_EQ(list->SubstString(text), kSubstLimitExceeded);
   }
+}
+
+// The list keeps its texts in blocks of its own: texts that fill a block, pass
+// its end or are larger than one must all read back whole after the list has
+// grown and been sorted.
+TEST(DoubleList, TextsOfEverySizeReadBackAfterGrowing) {
+  DoubleList list;
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 3000; ++i) {
+    const std::size_t length = i == 1500 ? 200000 : static_cast<std::size_t>(i % 97);
+    entries.emplace_back("NAME_" + std::to_string(i * 7919 % 3001), std::string(length, static_cast<char>('a' + i % 26)));
+  }
+  for (const auto& [key, value] : entries) list.InsertInOrder(key, value, StringLen);
+  for (const auto& [key, value] : entries) {
+    const std::string_view* found = list.BinSearch(key, StringLen);
+    ASSERT_NE(found, nullptr) << key;
+    EXPECT_EQ(*found, value) << key;
+  }
+  list.Clear();
+  EXPECT_EQ(list.NumItems(), 0u);
+  EXPECT_EQ(list.BinSearch("NAME_0", StringLen), nullptr);
+}
+
+// A list in byte order substitutes in that order too: of two names found in
+// the text the one earlier in the list goes first.
+TEST(DefineSubstitution, ListInByteOrderReplacesInItsOwnOrder) {
+  DoubleList list;
+  list.InsertInOrder("B", "AX", CmpString);
+  list.InsertInOrder("AX", "1", CmpString);
+  list.InsertInOrder("A", "2", CmpString);
+  std::string text = "B+AX";
+  // "A" (first in byte order) turns "AX" into "2X" before "B" is replaced.
+  EXPECT_EQ(list.SubstString(text), 3);
+  EXPECT_EQ(text, "2X+2X");
 }
 
 }  // namespace

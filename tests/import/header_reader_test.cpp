@@ -43,12 +43,12 @@ class ReaderTest : public ::testing::Test {
  protected:
   bool Compile(const std::string& main = "main.h") { return m_reader.CompileFile(m_tree.Root() / main); }
   [[nodiscard]] std::string Define(const char* name) const {
-    const std::string* v = m_defines.BinSearch(name, StringLen);
-    return v ? *v : "<none>";
+    const std::string_view* v = m_defines.BinSearch(name, StringLen);
+    return v ? std::string(*v) : "<none>";
   }
   [[nodiscard]] std::string Typedef(const char* name) const {
-    const std::string* v = m_typedefs.BinSearch(name, CmpString);
-    return v ? *v : "<none>";
+    const std::string_view* v = m_typedefs.BinSearch(name, CmpString);
+    return v ? std::string(*v) : "<none>";
   }
 
   TempTree m_tree;

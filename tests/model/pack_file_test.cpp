@@ -172,6 +172,8 @@ TEST_F(TempDir, TextLayoutMatchesItsPrintfFormatsForAwkwardValues) {
       {-1e20, 1.7976931348623157e308, 123456789012.345678, -4.9e-324, 9999, 10000, "huge_and_tiny"},
       {0.1, 0.7, 1.0005, 2.675, 1, 1, "a_name_of_24_characters_"},
       {std::nan(""), INFINITY, -INFINITY, 0.125, 12, 3, ""},
+      {-0.0, 999999999999999.0, 1e15, -65535.0, 7, 2, "whole_numbers"},
+      {4294967295.0, -999999999999999.0, 18446744073709551616.0, 0.0, 8, 0, "whole_at_the_edges"},
   };
   StructPack pack = CreateStructPack();
   pack.header = SampleHeader();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -335,6 +336,38 @@ TEST_F(AppTest, OpenWithoutAnyPortCannotConnect) {
   ExpectOneMessage("Open Communication", "Can't connect...");
   EXPECT_FALSE(Control("TBcom")->isChecked());
 }
+
+// The desktop program lists the ports only after its window's first paint:
+// the ring stays empty until then, unless a tick or a command needs it first.
+class PortListAfterPaintTest : public AppTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PortListAfterPaintTest, RingIsFilledByThePaintOrTheFirstTick) {
+  SettingsBlock settings;
+  settings.portIndex = 3;
+  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  m_app = std::make_unique<ui::Application>(m_services);
+  ui::StartOptions options;
+  options.projectDir = m_dir;
+  options.portListAfterFirstPaint = true;
+  options.engine.listPorts = [this](std::vector<int32_t>& list, const link::PortScan&) { list = m_ports; };
+  m_ports = {2, 3};
+  ASSERT_EQ(m_app->Start(std::move(options)), 0);
+  auto* ring = Control<QComboBox>("RINGport");
+  EXPECT_EQ(ring->count(), 0);
+  if (std::string(GetParam()) == "paint") {
+    Panel().show();
+    for (int i = 0; i < 100 && ring->count() == 0; ++i) QApplication::processEvents();
+  } else {
+    Panel().MainHandler();
+  }
+  ASSERT_EQ(ring->count(), 2);
+  EXPECT_EQ(ring->currentData().toInt(), 3);
+  m_ports = {5};
+  Panel().MainHandler();  // listed once: later ticks leave the ring alone
+  EXPECT_EQ(ring->count(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Triggers, PortListAfterPaintTest, ::testing::Values("paint", "tick"));
 
 #ifdef TAVOMARK_SIM_PATH
 
