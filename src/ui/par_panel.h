@@ -22,9 +22,11 @@
 #include "device_image.h"
 #include "pack.h"
 #include "record.h"
+#include "safe_write.h"
 #include "value_set.h"
 
 class QEvent;
+class QPushButton;
 class QTabWidget;
 class QTreeView;
 
@@ -102,6 +104,9 @@ class ParPanel final : public QObject, public ChildPanel {
   void Compare();
   void CopyTxToRx();
   void CopyRxToTx();
+  // "Restore…": picks a backup in <project>/backups and sends it back through
+  // the same comparison, question, backup and read-back as a send.
+  void Restore();
 
   // 1 (swallowed) for the user's input while the panel is inactive, else 0.
   int ParEvents(QObject* target, QEvent* event) const;
@@ -144,6 +149,10 @@ class ParPanel final : public QObject, public ChildPanel {
   // arrived and convert do they replace the device images and the received
   // packs.
   void ReadPages(const std::vector<int>& pages, const char* title);
+  // Reads what the device holds in the blocks, lists the records that would
+  // change and, once the operator agrees (or is not asked), backs the blocks
+  // up, writes them and reads them back.
+  void WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks, const char* title);
 
   PanelContext& m_context;
   std::unique_ptr<Ui::ParPanel> m_form;
@@ -151,6 +160,7 @@ class ParPanel final : public QObject, public ChildPanel {
   Side m_rx;
   // After the models: the views go first.
   QWidget m_widget;
+  QPushButton* m_restore = nullptr;  // owned by m_widget
   ValToSendSet m_received;
   DeviceSet m_devices;
   bool m_shown = false;       // the main panel shows this panel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "value_diff.h"
+
 class QWidget;
 
 namespace tavomark::ui {
@@ -25,9 +27,19 @@ struct FileDialogRequest {
   bool save = false;      // "Save" button and a new name allowed; else "Load"
 };
 
+// The operator's answer to the list of records a write would change.
+struct WriteConfirmation {
+  bool send = false;
+  bool dontAskAgain = false;  // "Don't ask again" was ticked
+};
+
 class UiServices {
  public:
   virtual ~UiServices() = default;
+  // The records a write would change (summary above them), with Send and
+  // Cancel and a "Don't ask again" box. By default a plain confirmation.
+  virtual WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                         const std::vector<ValueDiff>& diffs);
   virtual void MessagePopup(const std::string& title, const std::string& text) = 0;
   // Yes / No; true for yes.
   virtual bool ConfirmPopup(const std::string& title, const std::string& text) = 0;
@@ -51,6 +63,8 @@ class QtUiServices final : public UiServices {
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
   std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+  WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                 const std::vector<ValueDiff>& diffs) override;
 
  private:
   QWidget* m_parent = nullptr;
@@ -71,10 +85,16 @@ class ScriptedUiServices final : public UiServices {
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
   std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+  WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                 const std::vector<ValueDiff>& diffs) override;
 
   std::deque<bool> confirms;
   std::deque<std::optional<std::string>> prompts;
   std::deque<std::optional<std::string>> files;  // nothing: the dialog is cancelled
+  // Write confirmations take their answer from confirms and, when this queue
+  // has one, their "Don't ask again" box from here; the list is kept.
+  std::deque<bool> dontAskAgain;
+  std::vector<std::vector<ValueDiff>> writeLists;
 
   std::vector<Shown> shown;
   std::vector<FileDialogRequest> fileRequests;
