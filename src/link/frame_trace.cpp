@@ -51,12 +51,14 @@ std::string TraceHeaderLine() {
 
 std::string FormatTraceLine(const TraceFrame& frame) {
   const char* sum = frame.checksum == ChecksumState::kOk ? "ok" : frame.checksum == ChecksumState::kBad ? "bad" : "-";
-  const std::string command = TraceCommandName(frame.cmd) + "(" + std::to_string(frame.cmd) + ")";
+  std::string command = TraceCommandName(frame.cmd);
+  if (!command.starts_with("cmd ")) command += "(" + std::to_string(frame.cmd) + ")";
   char head[160];
   std::snprintf(head, sizeof head, "%10.3f ms  %-3s %-18s dev %5u  len %3u  sum %-3s %-14s", frame.ms,
                 frame.direction == TraceDirection::kSent ? "TX" : "RX", command.c_str(), unsigned{frame.device},
                 unsigned{frame.len}, sum, TraceOutcomeName(frame.outcome));
   std::string line = head;
+  if (frame.count == 0) line.erase(line.find_last_not_of(' ') + 1);
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (uint8_t b : frame.Bytes()) {
     line += ' ';

@@ -46,6 +46,11 @@ QString Hex(std::span<const uint8_t> bytes) {
   return text;
 }
 
+QString CommandText(uint8_t cmd) {
+  const std::string name = link::TraceCommandName(cmd);
+  return QString::fromStdString(name.starts_with("cmd ") ? name : name + " (" + std::to_string(cmd) + ")");
+}
+
 const char* ChecksumText(link::ChecksumState state) {
   switch (state) {
     case link::ChecksumState::kOk: return "ok";
@@ -79,7 +84,7 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
   switch (column) {
     case kTime: return QString::number(f.ms, 'f', 3);
     case kDirection: return f.direction == link::TraceDirection::kSent ? "TX" : "RX";
-    case kCommand: return QString::fromStdString(link::TraceCommandName(f.cmd) + " (" + std::to_string(f.cmd) + ")");
+    case kCommand: return CommandText(f.cmd);
     case kDevice: return QString::number(f.device);
     case kLength: return QString::number(f.len);
     case kChecksum: return ChecksumText(f.checksum);
@@ -160,7 +165,7 @@ TrafficWindow::TrafficWindow(link::ProtocolEngine& engine, UiServices& services,
   m_commands->setObjectName("RING_COMMAND");
   m_commands->addItem("All commands");
   for (uint8_t cmd : kCommands)
-    m_commands->addItem(QString::fromStdString(link::TraceCommandName(cmd) + " (" + std::to_string(cmd) + ")"), cmd);
+    m_commands->addItem(CommandText(cmd), cmd);
   m_outcomes = new QComboBox(this);
   m_outcomes->setObjectName("RING_OUTCOME");
   m_outcomes->addItem("All outcomes");
