@@ -111,7 +111,9 @@ TEST_P(SimFaultMatrix, NoHangNoFalseSuccessNothingWrittenOnFailure) {
       EXPECT_EQ(faulted.out, reference.out);
     }
     // A write lists what it changes (or that nothing does) on stderr.
-    if (!writes) EXPECT_EQ(faulted.err, "");
+    if (!writes) {
+      EXPECT_EQ(faulted.err, "");
+    }
     if (command.args.front() == "read") {
       EXPECT_EQ(Bytes(Path("faulted.bin")), Bytes(Path("reference.bin")));
     }
