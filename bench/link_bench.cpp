@@ -6,6 +6,10 @@
 //
 // A small responder thread on the pty master plays the device with its own
 // frame code.
+// Then the traffic trace: the same engine transfers with tracing never
+// switched on, switched on and off again (the window closed), and on with a
+// reader draining the queue every 100 ms (the window open), interleaved round
+// by round.
 // Usage: link_bench [rounds [size ...]]   (default: 5 rounds; the demo
 // device's block sizes and 4 KB)
 
@@ -180,6 +184,70 @@ struct Best {
   double engine = 1e30;
 };
 
+// Drains the engine's trace the way the traffic window's timer does.
+class TraceReader {
+ public:
+  TraceReader(tavomark::link::ProtocolEngine& engine, std::size_t& total) : m_engine(engine), m_total(total) {
+    // Switched on, the trace restarts empty.
+    m_engine.TlinkSetTracing(true);
+    m_thread = std::thread([this] {
+      while (!m_stop.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_frames += m_engine.TlinkTrace().Drain().size();
+      }
+    });
+  }
+  ~TraceReader() {
+    m_stop.store(true);
+    m_thread.join();
+    m_engine.TlinkSetTracing(false);
+    m_frames += m_engine.TlinkTrace().Drain().size();
+    m_total += m_frames;
+  }
+
+ private:
+  tavomark::link::ProtocolEngine& m_engine;
+  std::size_t& m_total;
+  std::atomic<bool> m_stop{false};
+  std::size_t m_frames = 0;
+  std::thread m_thread;
+};
+
+// Engine transfers with no trace reader, with the trace switched on and a
+// reader draining it, and switched off again.
+void TraceTable(tavomark::link::ProtocolEngine& engine, int32_t port, int rounds,
+                const std::vector<std::size_t>& sizes) {
+  std::printf("\ntraffic trace: engine ms per block, best of %d rounds\n", rounds);
+  std::printf("%6s %6s %10s %10s %10s %9s %9s\n", "bytes", "op", "no reader", "off", "on+reader", "off/none",
+              "on/none");
+  uint8_t liveSize = 0;
+  std::size_t traced = 0;
+  for (const std::size_t size : sizes) {
+    Bytes block(size, 0x44);
+    const int count = size > 1024 ? 10 : 30;
+    for (const bool write : {false, true}) {
+      double none = 1e30, off = 1e30, on = 1e30;
+      const auto run = [&] {
+        return TimeEach(count, [&] { return write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block); });
+      };
+      for (int r = 0; r < rounds; ++r) {
+        if (!engine.TlinkOpenComm(port, kDevice, liveSize)) throw std::runtime_error("cannot connect");
+        none = std::min(none, run());
+        {
+          TraceReader reader(engine, traced);
+          on = std::min(on, run());
+        }
+        off = std::min(off, run());
+        engine.TlinkCloseComm();
+      }
+      std::printf("%6zu %6s %10.3f %10.3f %10.3f %9.3f %9.3f\n", size, write ? "write" : "read", none, off, on,
+                  off / none, on / none);
+      std::fflush(stdout);
+    }
+  }
+  std::printf("frames read from the trace: %zu\n", traced);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -229,6 +297,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
       }
     }
+    TraceTable(engine, port, rounds, sizes);
     engine.TlinkTerminate();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "link_bench: %s\n", e.what());

@@ -18,6 +18,8 @@
 
 #include "atomic_file.h"
 #include "cli_context.h"
+#include "device_backup.h"
+#include "device_write.h"
 #include "live_recording.h"
 #include "pack.h"
 #include "port_transport.h"
@@ -44,6 +46,9 @@ struct DeviceOptions {
   std::string file;
   uint8_t mode = 0;
   uint8_t value = 0;
+  std::string trace;    // --trace FILE: every frame into FILE
+  bool dryRun = false;  // write, restore: list the differences only
+  uint16_t resolvedDevice = 0;
 };
 
 constexpr const char* kCommError = "Communication Error";
@@ -130,21 +135,9 @@ void PrintErrors(const std::array<uint8_t, link::kErrorListBytes>& list, bool sw
     if (text.inUse[line]) std::cout << text.lines[line] << "\n";
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  FileHandle file(path, "rb");
-  if (!file) return false;
-  uint8_t chunk[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + n);
-    if (bytes.size() > 0xFFFF) return false;
-  }
-  return std::ferror(file.get()) == 0;
-}
-
 using DeviceAction = std::function<bool(ProtocolEngine& engine, uint8_t liveSize)>;
 
-int RunOnDevice(const CliContext& ctx, const DeviceOptions& options, const DeviceAction& action) {
+int RunOnDevice(const CliContext& ctx, DeviceOptions& options, const DeviceAction& action) {
   const std::optional<int32_t> port = ResolveSelector(options.port);
   if (!port) {
     std::cerr << "Unknown port: " << options.port << "\n";
@@ -161,21 +154,33 @@ int RunOnDevice(const CliContext& ctx, const DeviceOptions& options, const Devic
     return 1;
   }
 
+  options.resolvedDevice = device;
+
   link::ConditionWaiter waiter;
   ProtocolEngine engine(waiter);
   if (!engine.TlinkInit()) {
     std::cerr << "Can't start the protocol engine\n";
     return 1;
   }
+  TraceFile trace;
+  if (!options.trace.empty()) trace.Start(engine, options.trace);
+  const auto finishTrace = [&trace, &options] {
+    std::string error;
+    if (trace.Finish(error)) return true;
+    std::cerr << "Can't write the trace " << options.trace << ": " << error << "\n";
+    return false;
+  };
   uint8_t liveSize = 0;
   if (!engine.TlinkOpenComm(*port, device, liveSize)) {
     std::cerr << "Can't connect...\n";
+    (void)finishTrace();
     return 1;
   }
   const bool ok = action(engine, liveSize);
   engine.TlinkCloseComm();
+  const bool traced = finishTrace();
   engine.TlinkTerminate();
-  return ok ? 0 : 1;
+  return ok && traced ? 0 : 1;
 }
 
 bool Failed(const char* what = kCommError) {
@@ -243,6 +248,7 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
       ->required();
   device->add_option("--device", options->device, "Device number (default: the project code of tavomark.dat)")
       ->check(CLI::Range(0, 65535));
+  device->add_option("--trace", options->trace, "Write every frame sent and received into this file");
 
   auto add = [&](const char* name, const char* help, DeviceAction action) {
     CLI::App* sub = device->add_subcommand(name, help);
@@ -279,15 +285,31 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
   read->add_option("LEN", options->length, "Bytes to read")->required();
   read->add_option("FILE", options->file, "Where the bytes go")->required();
 
-  CLI::App* write = add("write", "Write FILE's bytes into BLOCK", [options](ProtocolEngine& engine, uint8_t) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(options->file, bytes)) {
-      return Failed(("Can't read " + options->file + " (or it is over 65535 bytes)").c_str());
-    }
-    return engine.TlinkSendData(options->blockId, bytes) || Failed();
-  });
+  // Both list the records that change on standard error, store what the
+  // device held in <project>/backups, write, and read the block back.
+  CLI::App* write = add("write", "Write FILE (a .vts value file, or the block's bytes) into BLOCK",
+                        [&ctx, options](ProtocolEngine& engine, uint8_t) {
+                          std::vector<uint8_t> image;
+                          std::string error;
+                          if (!BlockImageOfFile(ctx.projectDir, options->file, options->blockId, image, error))
+                            return Failed(error.c_str());
+                          return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice, options->blockId,
+                                                  image, options->dryRun);
+                        });
   write->add_option("BLOCK", options->blockId, "Block id")->required();
-  write->add_option("FILE", options->file, "The bytes to write")->required();
+  write->add_option("FILE", options->file, "The values or bytes to write")->required();
+  write->add_flag("--dry-run", options->dryRun, "List the differences, write nothing");
+
+  CLI::App* restore = add("restore", "Send a backup (FILE.img or FILE.vts in <project>/backups) back",
+                          [&ctx, options](ProtocolEngine& engine, uint8_t) {
+                            DeviceBackup backup;
+                            std::string error;
+                            if (!LoadDeviceBackup(options->file, backup, error)) return Failed(error.c_str());
+                            return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice,
+                                                    backup.name.block, backup.image, options->dryRun);
+                          });
+  restore->add_option("FILE", options->file, "The backup")->required();
+  restore->add_flag("--dry-run", options->dryRun, "List the differences, write nothing");
 
   add("live", "Print one live data buffer as hex", [](ProtocolEngine& engine, uint8_t liveSize) {
     const auto live = engine.TlinkGetLiveData(liveSize);

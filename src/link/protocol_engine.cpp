@@ -128,7 +128,13 @@ void ProtocolEngine::RunTicks() {
 void ProtocolEngine::EnsureTransport() {
   if (m_transport) return;
   m_transport = m_options.createTransport();
-  m_frames = std::make_unique<FrameLink>(*m_transport, m_options.clock);
+  m_frames = std::make_unique<FrameLink>(*m_transport, m_options.clock, &m_traceHook);
+}
+
+void ProtocolEngine::TlinkSetTracing(bool on) {
+  if (on == TlinkTracing()) return;
+  if (on) m_trace.Restart();
+  m_traceHook.store(on ? &m_trace : nullptr, std::memory_order_release);
 }
 
 // ---- request slots ---------------------------------------------------------

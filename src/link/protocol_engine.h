@@ -129,6 +129,14 @@ class ProtocolEngine {
   // The same from a scan the caller has made (and uses for more).
   [[nodiscard]] std::vector<int32_t> TlinkGetPortList(const PortScan& scan);
 
+  // Traffic trace: while on, every frame sent and read goes into the
+  // engine's trace queue, which a reader drains (TlinkTrace().Drain()) on its
+  // own thread. Off, the frame layer tests one pointer per frame. Turning it
+  // on restarts the trace's clock and empties its queue.
+  void TlinkSetTracing(bool on);
+  [[nodiscard]] bool TlinkTracing() const { return m_traceHook.load(std::memory_order_acquire) != nullptr; }
+  [[nodiscard]] FrameTrace& TlinkTrace() { return m_trace; }
+
  private:
   struct Answer {
     std::atomic<bool> done{false};
@@ -200,6 +208,11 @@ class ProtocolEngine {
   InfoData m_info{};
   std::string m_fwVersion;
   std::string m_dataName;
+
+  // The trace lives as long as the engine, so a tick that is pushing a frame
+  // never outlives it; the hook only switches it on and off.
+  FrameTrace m_trace;
+  std::atomic<FrameTrace*> m_traceHook{nullptr};
 
   Slot<OpenParams> m_open;
   Slot<NoParams> m_close;

@@ -34,8 +34,8 @@ uint8_t FrameChecksum(std::span<const uint8_t> bytes) {
   return static_cast<uint8_t>(sum & 0xFF);
 }
 
-FrameLink::FrameLink(PortTransport& transport, SecondsClock clock)
-    : m_transport(transport), m_clock(std::move(clock)) {}
+FrameLink::FrameLink(PortTransport& transport, SecondsClock clock, const std::atomic<FrameTrace*>* traceHook)
+    : m_transport(transport), m_clock(std::move(clock)), m_traceHook(traceHook != nullptr ? traceHook : &m_ownTrace) {}
 
 bool FrameLink::TxCommand(uint16_t device, uint8_t cmd, std::span<const uint8_t> payload) {
   if (payload.size() > kMaxPieceBytes) return false;
@@ -48,7 +48,35 @@ bool FrameLink::TxCommand(uint16_t device, uint8_t cmd, std::span<const uint8_t>
   m_frame[5] = Low(device);
   if (len != 0) std::memcpy(&m_frame[kFrameHeaderBytes], payload.data(), len);
   m_frame[kFrameHeaderBytes + len] = FrameChecksum(std::span(m_frame).subspan(2, 4 + len));
-  return m_transport.WriteFrame(std::span(m_frame).first(kFrameHeaderBytes + len + 1));
+  const std::span<const uint8_t> frame = std::span(m_frame).first(kFrameHeaderBytes + len + 1);
+  const bool written = m_transport.WriteFrame(frame);
+  if (FrameTrace* trace = m_traceHook->load(std::memory_order_acquire)) {
+    trace->Push(MakeTraceFrame(trace->Now(), TraceDirection::kSent, cmd, device, static_cast<uint8_t>(len),
+                               ChecksumState::kOk, written ? TraceOutcome::kSent : TraceOutcome::kWriteFailed,
+                               frame));
+  }
+  return written;
+}
+
+// The header has been overwritten by the body in the frame buffer; the caller
+// kept a copy of it.
+void FrameLink::TraceReply(FrameTrace& trace, uint16_t device, uint8_t cmd, std::span<const uint8_t> header,
+                           std::span<const uint8_t> body, TraceOutcome outcome) {
+  std::array<uint8_t, kTraceFrameBytes> bytes{};
+  std::size_t n = std::min(header.size(), bytes.size());
+  std::copy_n(header.begin(), n, bytes.begin());
+  const std::size_t more = std::min(body.size(), bytes.size() - n);
+  std::copy_n(body.begin(), more, bytes.begin() + static_cast<std::ptrdiff_t>(n));
+  n += more;
+  const bool whole = header.size() == kFrameHeaderBytes;
+  const uint8_t replyCmd = whole ? header[3] : cmd;
+  const uint16_t replyDevice = whole ? static_cast<uint16_t>((header[4] << 8) | header[5]) : device;
+  const uint8_t len = header.size() > 2 ? header[2] : 0;
+  const ChecksumState sum = outcome == TraceOutcome::kAnswered      ? ChecksumState::kOk
+                            : outcome == TraceOutcome::kBadChecksum ? ChecksumState::kBad
+                                                                    : ChecksumState::kNotChecked;
+  trace.Push(MakeTraceFrame(trace.Now(), TraceDirection::kReceived, replyCmd, replyDevice, len, sum, outcome,
+                            std::span(bytes).first(n)));
 }
 
 int FrameLink::Fail() {
@@ -59,29 +87,45 @@ int FrameLink::Fail() {
 int FrameLink::RxResponse(uint16_t device, uint8_t cmd, std::span<uint8_t> buffer, std::size_t maxLen,
                           uint8_t& receivedLen) {
   if (maxLen > kMaxReplyPayload || buffer.size() < maxLen) return Fail();
+  FrameTrace* const trace = m_traceHook->load(std::memory_order_acquire);
+  std::array<uint8_t, kFrameHeaderBytes> header{};
+  std::size_t headerBytes = 0;
+  const auto traced = [&](int result, TraceOutcome outcome, std::span<const uint8_t> body = {}) {
+    if (trace != nullptr) TraceReply(*trace, device, cmd, std::span(header).first(headerBytes), body, outcome);
+    return result;
+  };
 
   std::size_t got = 0;
-  if (!m_transport.ReadBytes(std::span(m_frame).first(kFrameHeaderBytes), got)) return Fail();
-  if (got == 0) return kRxNothing;
-  if (got != kFrameHeaderBytes || m_frame[0] != kStartByte0 || m_frame[1] != kStartByte1) return Fail();
+  if (!m_transport.ReadBytes(std::span(m_frame).first(kFrameHeaderBytes), got))
+    return traced(Fail(), TraceOutcome::kReadError);
+  if (trace != nullptr) {
+    headerBytes = std::min(got, kFrameHeaderBytes);
+    std::copy_n(m_frame.begin(), headerBytes, header.begin());
+  }
+  if (got == 0) return traced(kRxNothing, TraceOutcome::kTimeOut);
+  if (got != kFrameHeaderBytes || m_frame[0] != kStartByte0 || m_frame[1] != kStartByte1)
+    return traced(Fail(), TraceOutcome::kMalformed);
 
   const uint8_t len = m_frame[2];
-  if (len > maxLen) return Fail();
+  if (len > maxLen) return traced(Fail(), TraceOutcome::kTooLong);
   receivedLen = len;
   const uint16_t replyDevice = static_cast<uint16_t>((m_frame[4] << 8) | m_frame[5]);
-  if (m_frame[3] != cmd || replyDevice != device) return Fail();
+  if (m_frame[3] != cmd) return traced(Fail(), TraceOutcome::kWrongCommand);
+  if (replyDevice != device) return traced(Fail(), TraceOutcome::kWrongDevice);
 
   // The sum starts with the header's LEN, CMD and device bytes; the payload
   // then overwrites them in the frame buffer.
   unsigned sum = static_cast<unsigned>(m_frame[2]) + m_frame[3] + m_frame[4] + m_frame[5];
-  if (!m_transport.ReadBytes(std::span(m_frame).first(std::size_t{len} + 1), got)) return Fail();
-  if (got == 0) return kRxNothing;
-  if (got != std::size_t{len} + 1) return Fail();
+  if (!m_transport.ReadBytes(std::span(m_frame).first(std::size_t{len} + 1), got))
+    return traced(Fail(), TraceOutcome::kReadError);
+  const std::span<const uint8_t> body = std::span(m_frame).first(std::min(got, std::size_t{len} + 1));
+  if (got == 0) return traced(kRxNothing, TraceOutcome::kTimeOut);
+  if (got != std::size_t{len} + 1) return traced(Fail(), TraceOutcome::kMalformed, body);
 
   if (len != 0) std::memcpy(buffer.data(), m_frame.data(), len);
   for (std::size_t i = 0; i < len; ++i) sum += m_frame[i];
-  if (static_cast<uint8_t>(sum & 0xFF) != m_frame[len]) return Fail();
-  return kRxValid;
+  if (static_cast<uint8_t>(sum & 0xFF) != m_frame[len]) return traced(Fail(), TraceOutcome::kBadChecksum, body);
+  return traced(kRxValid, TraceOutcome::kAnswered, body);
 }
 
 bool FrameLink::ReadBlock(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer, uint8_t len,

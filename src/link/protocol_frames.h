@@ -9,12 +9,14 @@
 // and the payload; the start bytes are not summed.
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 
+#include "frame_trace.h"
 #include "port_transport.h"
 
 namespace tavomark::link {
@@ -60,7 +62,14 @@ using SecondsClock = std::function<double()>;
 // runs one exchange at a time.
 class FrameLink {
  public:
-  explicit FrameLink(PortTransport& transport, SecondsClock clock = SteadySeconds());
+  // traceHook, when given, is where the link looks for its trace on every
+  // frame (the engine's switch); without it the link has a switch of its own.
+  explicit FrameLink(PortTransport& transport, SecondsClock clock = SteadySeconds(),
+                     const std::atomic<FrameTrace*>* traceHook = nullptr);
+
+  // Frames go to trace from now on; null stops tracing. Only for a link made
+  // without a hook.
+  void SetTrace(FrameTrace* trace) { m_ownTrace.store(trace, std::memory_order_release); }
 
   // Builds and writes one request. False when len is over 128, when the
   // payload is shorter than len, or when the write fails.
@@ -102,9 +111,13 @@ class FrameLink {
  private:
   [[nodiscard]] bool ReceiveText(uint16_t device, uint8_t cmd, std::string& text);
   [[nodiscard]] int Fail();
+  void TraceReply(FrameTrace& trace, uint16_t device, uint8_t cmd, std::span<const uint8_t> header,
+                  std::span<const uint8_t> body, TraceOutcome outcome);
 
   PortTransport& m_transport;
   SecondsClock m_clock;
+  std::atomic<FrameTrace*> m_ownTrace{nullptr};
+  const std::atomic<FrameTrace*>* m_traceHook;
   // One buffer serves both directions: a 135-byte request or a 241-byte reply body.
   std::array<uint8_t, 256> m_frame{};
 };

@@ -25,6 +25,8 @@ struct SettingsBlock {
   // View settings of the tail; 0 when the file has none.
   uint8_t liveEditChannels = 0;
   uint8_t liveShowCalib = 0;
+  // The parameter page asks before it writes a block into the device.
+  bool askBeforeSend = true;
 };
 
 // Reads <dir>/tavomark.ini whole. Returns 1; on a missing, short or unreadable

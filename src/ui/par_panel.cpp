@@ -18,8 +18,10 @@
 #include <cmath>
 #include <utility>
 
+#include "device_backup.h"
 #include "platform_services.h"
 #include "protocol_engine.h"
+#include "settings.h"
 #include "struct_tree_model.h"
 #include "ui_par_panel.h"
 #include "value_codec.h"
@@ -39,6 +41,9 @@ constexpr const char* kReceiveAllTitle = "Device All Data Receive";
 constexpr const char* kImageError = "The values do not fit the device image: nothing was sent";
 // A block that arrived but does not decode leaves the receive side as it was.
 constexpr const char* kDecodeError = "The device data do not fit the configuration: nothing was changed";
+
+constexpr const char* kRestoreTitle = "Restore";
+constexpr const char* kNothingDiffers = "No value differs from the device: nothing was sent";
 
 constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
@@ -163,6 +168,9 @@ class ParPanel::Operation {
   [[nodiscard]] bool Granted() const { return m_granted; }
   // Before a message, so the pop-up does not show the busy cursor.
   void RestoreCursor() { m_cursor.reset(); }
+  void BusyAgain() {
+    if (!m_cursor) m_cursor.emplace();
+  }
 
  private:
   ParPanel& m_panel;
@@ -192,6 +200,12 @@ ParPanel::ParPanel(QWidget* parent, PanelContext& context)
   });
   SetUpSide(ParSide::Tx, m_form->TAB_TX, {m_form->TREE_PAR, m_form->TREE_INFO, m_form->TREE_CALIB});
   SetUpSide(ParSide::Rx, m_form->TAB_RX, {m_form->TREE_PAR_2, m_form->TREE_INF_2, m_form->TREE_CAL_2});
+  // Next to the send buttons: a backup goes back the way a send goes.
+  m_restore = new QPushButton(QString::fromUtf8("Restore\u2026"), &m_widget);
+  m_restore->setObjectName("CBrestore");
+  m_restore->setToolTip("Send a backup of the device's values back to it");
+  m_form->buttonsTxLayout->addWidget(m_restore);
+  connect(m_restore, &QPushButton::clicked, this, [this] { Restore(); });
 
   for (QWidget* hidden : {static_cast<QWidget*>(m_form->cbCompare), static_cast<QWidget*>(m_form->cbCopyTxAll),
                           static_cast<QWidget*>(m_form->cbCopyRx), static_cast<QWidget*>(m_form->cbCopyRxAll),
@@ -363,6 +377,7 @@ void ParPanel::EnableParButton(bool connected) {
   m_form->CBreadAll->setEnabled(connected);
   m_form->CBsend->setEnabled(connected && named);
   m_form->CBsendAll->setEnabled(connected && named);
+  m_restore->setEnabled(connected);
 }
 
 int ParPanel::ConfigPopulateShowTree(ParSide side) {
@@ -432,16 +447,85 @@ void ParPanel::SendPages(const std::vector<int>& pages, const char* title) {
     m_context.services.MessagePopup(title, kImageError);
     return;
   }
-  bool sent = true;
+  std::vector<BlockWrite> blocks;
   for (int page : pages) {
     const DeviceData& data = GetIndexedDeviceData(m_devices, page);
-    if (!m_context.engine.TlinkSendData(GetDataType(page), {data.buffer.data(), data.totalSize})) {
-      sent = false;
-      break;
-    }
+    blocks.push_back(BlockWrite{GetDataType(page), {data.buffer.begin(), data.buffer.begin() + data.totalSize}, {}, {}});
   }
+  WriteBlocks(operation, std::move(blocks), title);
+}
+
+void ParPanel::Restore() {
+  Operation operation(*this);
+  if (!operation.Granted()) return;
+  FileDialogRequest request;
+  request.title = kRestoreTitle;
+  request.directory = BackupFolder(m_context.projectDir).string();
+  request.filter = "*.img";
+  const std::optional<std::string> chosen = m_context.services.FileSelectPopup(request);
+  if (!chosen || chosen->empty()) return;
+  DeviceBackup backup;
+  std::string error;
+  if (!LoadDeviceBackup(*chosen, backup, error)) {
+    operation.RestoreCursor();
+    m_context.services.MessagePopup(kRestoreTitle, error);
+    return;
+  }
+  WriteBlocks(operation, {BlockWrite{backup.name.block, std::move(backup.image), {}, {}}}, kRestoreTitle);
+}
+
+void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks, const char* title) {
+  link::ProtocolEngine& engine = m_context.engine;
+  const std::optional<link::InfoData> info = engine.TlinkGetInfoData();
+  SafeWriteJob job;
+  job.projectDir = m_context.projectDir;
+  // The device number every frame carries: the loaded values' project code.
+  job.backupKey = BackupKey(m_context.dataSet.vts.param.header.codeProj, info ? info->serialExt : 0,
+                            info ? info->serialNum : 0);
+  job.dataName = engine.TlinkGetDataName();
+  job.blocks = std::move(blocks);
+  job.config = &m_context.dataSet.config;
+  DeviceIo io;
+  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer); };
+  io.send = [&engine](uint16_t id, std::span<const uint8_t> data) { return engine.TlinkSendData(id, data); };
+  SettingsBlock& settings = m_context.settings;
+  const SafeWriteOutcome outcome = RunSafeWrite(job, io, [&](const SafeWriteOutcome& found) {
+    if (!settings.askBeforeSend) return true;
+    operation.RestoreCursor();
+    std::string summary = found.diffs.size() == 1 ? "1 record differs from the device."
+                                                  : std::to_string(found.diffs.size()) +
+                                                        " records differ from the device.";
+    if (!found.byRecords)
+      summary += " " + std::to_string(found.bytesDiffering) + " bytes differ outside the configuration.";
+    const WriteConfirmation answer =
+        m_context.services.ConfirmWrite(title, summary + " Send them?", found.diffs);
+    if (answer.send && answer.dontAskAgain) settings.askBeforeSend = false;
+    operation.BusyAgain();
+    return answer.send;
+  });
   operation.RestoreCursor();
-  m_context.services.MessagePopup(title, sent ? kDone : kCommError);
+  switch (outcome.result) {
+    case SafeWriteResult::kWritten:
+      m_context.services.MessagePopup(title, kDone);
+      break;
+    case SafeWriteResult::kNoDifference:
+      m_context.services.MessagePopup(title, kNothingDiffers);
+      break;
+    case SafeWriteResult::kDeclined:
+    case SafeWriteResult::kDryRun:
+      break;
+    case SafeWriteResult::kBackupFailed:
+      m_context.services.MessagePopup(title, "Can't store the backup (" + outcome.detail + "): nothing was sent");
+      break;
+    case SafeWriteResult::kMismatch:
+      m_context.services.MessagePopup(title, kNotHeldText);
+      break;
+    case SafeWriteResult::kReadFailed:
+    case SafeWriteResult::kSendFailed:
+    case SafeWriteResult::kReadBackFailed:
+      m_context.services.MessagePopup(title, kCommError);
+      break;
+  }
 }
 
 void ParPanel::ReadPages(const std::vector<int>& pages, const char* title) {

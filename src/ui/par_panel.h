@@ -22,10 +22,12 @@
 #include "device_image.h"
 #include "pack.h"
 #include "record.h"
+#include "safe_write.h"
 #include "value_set.h"
 
 class QAction;
 class QEvent;
+class QPushButton;
 class QTabWidget;
 class QTreeView;
 class QUndoStack;
@@ -104,6 +106,9 @@ class ParPanel final : public QObject, public ChildPanel {
   void Compare();
   void CopyTxToRx();
   void CopyRxToTx();
+  // "Restore…": picks a backup in <project>/backups and sends it back through
+  // the same comparison, question, backup and read-back as a send.
+  void Restore();
 
   // Editing the working values in the transmit trees: the value cell of a
   // leaf that has an item, never the image's checksum word. An entry is read
@@ -168,6 +173,10 @@ class ParPanel final : public QObject, public ChildPanel {
   // arrived and convert do they replace the device images and the received
   // packs.
   void ReadPages(const std::vector<int>& pages, const char* title);
+  // Reads what the device holds in the blocks, lists the records that would
+  // change and, once the operator agrees (or is not asked), backs the blocks
+  // up, writes them and reads them back.
+  void WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks, const char* title);
 
   PanelContext& m_context;
   std::unique_ptr<Ui::ParPanel> m_form;
@@ -175,6 +184,7 @@ class ParPanel final : public QObject, public ChildPanel {
   Side m_rx;
   // After the models: the views go first.
   QWidget m_widget;
+  QPushButton* m_restore = nullptr;  // owned by m_widget
   ValToSendSet m_received;
   DeviceSet m_devices;
   std::unique_ptr<QUndoStack> m_undo;

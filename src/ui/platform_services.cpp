@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "diff_dialog.h"
 #include "names.h"
 
 namespace tavomark::ui {
@@ -34,6 +35,28 @@ void QtUiServices::ShowMessage(const std::string& title, const std::string& text
     box.setDetailedText(Q(detail));
   }
   box.exec();
+}
+
+WriteConfirmation UiServices::ConfirmWrite(const std::string& title, const std::string& summary,
+                                           const std::vector<ValueDiff>& diffs) {
+  return {ConfirmPopup(title, summary + "\n" + FormatValueDiffs(diffs)), false};
+}
+
+WriteConfirmation QtUiServices::ConfirmWrite(const std::string& title, const std::string& summary,
+                                             const std::vector<ValueDiff>& diffs) {
+  return ExecWriteDiffDialog(m_parent, title, summary, diffs);
+}
+
+WriteConfirmation ScriptedUiServices::ConfirmWrite(const std::string& title, const std::string& summary,
+                                                   const std::vector<ValueDiff>& diffs) {
+  writeLists.push_back(diffs);
+  WriteConfirmation answer;
+  answer.send = ConfirmPopup(title, summary);
+  if (!dontAskAgain.empty()) {
+    answer.dontAskAgain = dontAskAgain.front();
+    dontAskAgain.pop_front();
+  }
+  return answer;
 }
 
 bool QtUiServices::ConfirmPopup(const std::string& title, const std::string& text) {

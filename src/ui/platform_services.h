@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "value_diff.h"
+
 class QWidget;
 
 namespace tavomark::ui {
@@ -23,6 +25,12 @@ struct FileDialogRequest {
   std::string fileName;   // preselected name (the pattern when no path was given)
   std::string filter;     // "*.vts", or empty for every file
   bool save = false;      // "Save" button and a new name allowed; else "Load"
+};
+
+// The operator's answer to the list of records a write would change.
+struct WriteConfirmation {
+  bool send = false;
+  bool dontAskAgain = false;  // "Don't ask again" was ticked
 };
 
 class UiServices {
@@ -37,6 +45,10 @@ class UiServices {
   // path yet (the project folder); empty: the current directory.
   void SetDefaultDirectory(std::string directory) { m_defaultDirectory = std::move(directory); }
   [[nodiscard]] const std::string& DefaultDirectory() const { return m_defaultDirectory; }
+  // The records a write would change (summary above them), with Send and
+  // Cancel and a "Don't ask again" box. By default a plain confirmation.
+  virtual WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                         const std::vector<ValueDiff>& diffs);
   // Yes / No; true for yes.
   virtual bool ConfirmPopup(const std::string& title, const std::string& text) = 0;
   // OK / Cancel with a text answer of at most maxLength characters; nothing
@@ -65,6 +77,8 @@ class QtUiServices final : public UiServices {
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
   std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+  WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                 const std::vector<ValueDiff>& diffs) override;
 
  protected:
   void ShowMessage(const std::string& title, const std::string& text, const std::string& detail) override;
@@ -88,10 +102,16 @@ class ScriptedUiServices final : public UiServices {
   std::optional<std::string> PromptPopup(const std::string& title, const std::string& text,
                                          std::size_t maxLength) override;
   std::optional<std::string> FileSelectPopup(const FileDialogRequest& request) override;
+  WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
+                                 const std::vector<ValueDiff>& diffs) override;
 
   std::deque<bool> confirms;
   std::deque<std::optional<std::string>> prompts;
   std::deque<std::optional<std::string>> files;  // nothing: the dialog is cancelled
+  // Write confirmations take their answer from confirms and, when this queue
+  // has one, their "Don't ask again" box from here; the list is kept.
+  std::deque<bool> dontAskAgain;
+  std::vector<std::vector<ValueDiff>> writeLists;
 
   std::vector<Shown> shown;
   std::vector<FileDialogRequest> fileRequests;

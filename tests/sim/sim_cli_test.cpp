@@ -74,14 +74,15 @@ TEST_F(SimCli, InfoPrintsEveryField) {
             "serial number: 31\n");
 }
 
+// The sample calibration block is 64 bytes: a write backs up what it replaces.
 TEST_F(SimCli, WriteThenReadBackAFile) {
   Launch({});
-  std::vector<uint8_t> data(300);
+  std::vector<uint8_t> data(64);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3 + 1);
   WriteBytes(Path("in.bin"), data);
   CliRun run = Device({"write", "2", Path("in.bin").string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  run = Device({"read", "2", "300", Path("back.bin").string()});
+  run = Device({"read", "2", "64", Path("back.bin").string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Bytes(Path("back.bin")), data);
 }
@@ -162,7 +163,9 @@ TEST_F(SimCli, MiscountedWriteFailsWithExitCodeOne) {
   WriteBytes(Path("in.bin"), std::vector<uint8_t>(10, 7));
   const CliRun run = Device({"write", "1", Path("in.bin").string()});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "Communication Error\n");
+  // The list of what differs comes first; nothing about the sample block is
+  // described by a configuration, so it is counted in bytes.
+  EXPECT_TRUE(run.err.ends_with("\nCommunication Error\n")) << run.err;
 }
 
 }  // namespace

@@ -230,6 +230,7 @@ TEST_F(ParLinkTest, SendCurrentWritesTheParameterImageWithItsTrailer) {
   Load(Path("sendme.vts"));
   Panel().MainHandler();
   ASSERT_TRUE(Control("CBsend")->isEnabled());
+  m_services.confirms = {true};
   Control("CBsend")->click();
   ExpectOneMessage("Device Data Send", "Done!");
 

@@ -22,7 +22,7 @@ bool ParseKind(std::string_view text, FaultRule& rule) {
       {"silence", FaultKind::Silence},        {"bad-checksum", FaultKind::BadChecksum},
       {"wrong-command", FaultKind::WrongCommand}, {"wrong-device", FaultKind::WrongDevice},
       {"truncated", FaultKind::Truncated},    {"oversize-len", FaultKind::OversizeLen},
-      {"miscount", FaultKind::Miscount},
+      {"miscount", FaultKind::Miscount},      {"forget-write", FaultKind::ForgetWrite},
   };
   if (text.starts_with("delay=")) {
     rule.kind = FaultKind::Delay;
@@ -46,6 +46,7 @@ void Apply(const FaultRule& rule, FaultDecision& d) {
     case FaultKind::Truncated: d.truncated = true; break;
     case FaultKind::OversizeLen: d.oversizeLen = true; break;
     case FaultKind::Miscount: d.miscount = true; break;
+    case FaultKind::ForgetWrite: d.forgetWrite = true; break;
     case FaultKind::Delay: d.delayMs += rule.delayMs; break;
   }
 }

@@ -5,7 +5,8 @@
 // command CMD, or only to the Nth request of command CMD (counted from 1).
 // CMD "*" means any command, so "silence:*:3" hits the third request of all.
 // Kinds: silence, bad-checksum, wrong-command, wrong-device, truncated,
-// oversize-len, miscount (send acknowledgements only), delay=MS.
+// oversize-len, miscount (send acknowledgements only), forget-write (a write
+// piece is acknowledged as taken but the block is never stored), delay=MS.
 
 #include <array>
 #include <cstdint>
@@ -16,7 +17,7 @@
 
 namespace tavomark::sim {
 
-enum class FaultKind { Silence, BadChecksum, WrongCommand, WrongDevice, Truncated, OversizeLen, Miscount, Delay };
+enum class FaultKind { Silence, BadChecksum, WrongCommand, WrongDevice, Truncated, OversizeLen, Miscount, ForgetWrite, Delay };
 
 struct FaultRule {
   FaultKind kind = FaultKind::Silence;
@@ -37,6 +38,7 @@ struct FaultDecision {
   bool truncated = false;
   bool oversizeLen = false;
   bool miscount = false;
+  bool forgetWrite = false;
   unsigned delayMs = 0;
 };
 

@@ -261,7 +261,7 @@ void AddOptions(CLI::App& app, Options& opt) {
                "16-bit values high byte first in the device's memory (without a project)");
   app.add_option("--fault", opt.faults,
                  "KIND[:CMD[:N]] with KIND silence, bad-checksum, wrong-command, wrong-device, truncated, "
-                 "oversize-len, miscount or delay=MS; CMD a command code or '*'; N the request number");
+                 "oversize-len, miscount, forget-write or delay=MS; CMD a command code or '*'; N the request number");
   app.add_option("--silent-after", opt.silentAfter, "Answer nothing after this many replies")
       ->check(CLI::NonNegativeNumber);
 }

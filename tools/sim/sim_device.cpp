@@ -33,7 +33,7 @@ Reply SimDevice::Answer(const Frame& request, double seconds) {
     return reply;
   }
   const FaultDecision fault = m_faults.Decide(request.cmd);
-  std::optional<std::vector<uint8_t>> payload = Serve(request, seconds, reply.note);
+  std::optional<std::vector<uint8_t>> payload = Serve(request, seconds, fault, reply.note);
   if (!payload) return reply;
   if (fault.silence) {
     reply.note = "fault: silence";
@@ -58,7 +58,8 @@ Reply SimDevice::Answer(const Frame& request, double seconds) {
   return reply;
 }
 
-std::optional<std::vector<uint8_t>> SimDevice::Serve(const Frame& request, double seconds, std::string& note) {
+std::optional<std::vector<uint8_t>> SimDevice::Serve(const Frame& request, double seconds,
+                                                     const FaultDecision& fault, std::string& note) {
   const auto& p = request.payload;
   switch (request.cmd) {
     case kCmdFwVersion:
@@ -77,7 +78,7 @@ std::optional<std::vector<uint8_t>> SimDevice::Serve(const Frame& request, doubl
       return InitSend(p, note);
     case kCmdSendPiece:
       if (p.empty()) break;
-      return SendPiece(p, note);
+      return SendPiece(p, fault.forgetWrite, note);
     case kCmdLive:
       return Live(p, seconds, note);
     default:
@@ -132,13 +133,17 @@ std::optional<std::vector<uint8_t>> SimDevice::InitSend(const std::vector<uint8_
 // The acknowledgement counts what the device took for this block; pieces it
 // cannot take (no announcement, an unknown block, more than announced) leave
 // the count where it was, so the PC sees the mismatch.
-std::vector<uint8_t> SimDevice::SendPiece(const std::vector<uint8_t>& p, std::string& note) {
+std::vector<uint8_t> SimDevice::SendPiece(const std::vector<uint8_t>& p, bool forget, std::string& note) {
   if (!m_write.active || !m_write.accepted) {
     note = "piece refused";
   } else if (m_write.bytes.size() + p.size() > m_write.total) {
     note = "piece beyond the announced length";
   } else {
     m_write.bytes.insert(m_write.bytes.end(), p.begin(), p.end());
+    if (forget) {
+      m_write.forgotten = true;
+      note = "fault: piece acknowledged, not kept";
+    }
     if (m_write.bytes.size() == m_write.total) CommitWrite();
   }
   const auto count = static_cast<uint16_t>(m_write.bytes.size());
@@ -146,6 +151,7 @@ std::vector<uint8_t> SimDevice::SendPiece(const std::vector<uint8_t>& p, std::st
 }
 
 void SimDevice::CommitWrite() {
+  if (m_write.forgotten) return;
   m_memory.blocks[m_write.blockId] = m_write.bytes;
   if (m_write.blockId == kParamBlock) {
     const std::string name = NameFromParamBlock(m_write.bytes);

@@ -50,10 +50,11 @@ class SimDevice {
 
  private:
   // The reply payload, or nothing when the device does not answer this frame.
-  [[nodiscard]] std::optional<std::vector<uint8_t>> Serve(const Frame& request, double seconds, std::string& note);
+  [[nodiscard]] std::optional<std::vector<uint8_t>> Serve(const Frame& request, double seconds,
+                                                         const FaultDecision& fault, std::string& note);
   [[nodiscard]] std::optional<std::vector<uint8_t>> ReadBlock(const std::vector<uint8_t>& p, std::string& note);
   [[nodiscard]] std::optional<std::vector<uint8_t>> InitSend(const std::vector<uint8_t>& p, std::string& note);
-  [[nodiscard]] std::vector<uint8_t> SendPiece(const std::vector<uint8_t>& p, std::string& note);
+  [[nodiscard]] std::vector<uint8_t> SendPiece(const std::vector<uint8_t>& p, bool forget, std::string& note);
   [[nodiscard]] std::optional<std::vector<uint8_t>> Live(const std::vector<uint8_t>& p, double seconds,
                                                         std::string& note);
   void CommitWrite();
@@ -67,6 +68,7 @@ class SimDevice {
   struct Write {
     bool active = false;
     bool accepted = false;  // a block id the device keeps
+    bool forgotten = false;  // a piece was acknowledged but not kept
     uint16_t blockId = 0;
     std::size_t total = 0;
     std::vector<uint8_t> bytes;

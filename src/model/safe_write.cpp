@@ -1,0 +1,116 @@
+#include "safe_write.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "device_backup.h"
+
+namespace tavomark {
+
+namespace {
+
+// Compares one block by its records when the configuration describes it,
+// else byte by byte.
+void CompareBlock(const SafeWriteJob& job, const ValToSendSet* shape, const DeviceSet* layout, const BlockWrite& b,
+                  SafeWriteOutcome& outcome) {
+  const int page = PageOfBlock(b.block);
+  if (shape != nullptr && layout != nullptr && page >= 0) {
+    const DeviceData& data = page == 0 ? layout->param : page == 1 ? layout->info : layout->calib;
+    std::string error;
+    if (b.image.size() == data.totalSize &&
+        DiffBlockImages(*shape, *layout, page, b.held, b.image, outcome.diffs, error))
+      return;
+  }
+  (void)job;
+  outcome.byRecords = false;
+  for (std::size_t i = 0; i < b.image.size(); ++i)
+    if (i >= b.held.size() || b.held[i] != b.image[i]) ++outcome.bytesDiffering;
+}
+
+// The value file of a backup: the configuration's defaults with the held
+// block decoded into its page; none when it does not decode.
+bool BackupValues(const ConfigSet& config, const DeviceSet& layout, const BlockWrite& b, ValToSendSet& values) {
+  const int page = PageOfBlock(b.block);
+  if (page < 0) return false;
+  values = CreateValToSendSet(config);
+  const DeviceData& data = page == 0 ? layout.param : page == 1 ? layout.info : layout.calib;
+  Pack& pack = GetTabIndexedValToSendPack(values, page);
+  return b.held.size() == data.totalSize && DecodeBlockImage(pack, data, b.held, pack);
+}
+
+}  // namespace
+
+SafeWriteOutcome RunSafeWrite(SafeWriteJob& job, const DeviceIo& io,
+                              const std::function<bool(const SafeWriteOutcome&)>& confirm) {
+  SafeWriteOutcome outcome;
+  for (BlockWrite& b : job.blocks) {
+    b.held.assign(b.image.size(), 0);
+    if (!io.read(b.block, b.held)) {
+      outcome.result = SafeWriteResult::kReadFailed;
+      return outcome;
+    }
+  }
+
+  std::optional<ValToSendSet> shape;
+  std::optional<DeviceSet> layout;
+  if (job.config != nullptr) {
+    shape = CreateValToSendSet(*job.config);
+    layout = CreateDeviceSet(*job.config);
+  }
+  for (const BlockWrite& b : job.blocks)
+    CompareBlock(job, shape ? &*shape : nullptr, layout ? &*layout : nullptr, b, outcome);
+  if (outcome.diffs.empty() && outcome.bytesDiffering == 0) {
+    outcome.result = SafeWriteResult::kNoDifference;
+    return outcome;
+  }
+  if (job.dryRun) {
+    outcome.result = SafeWriteResult::kDryRun;
+    return outcome;
+  }
+  if (!confirm(outcome)) {
+    outcome.result = SafeWriteResult::kDeclined;
+    return outcome;
+  }
+
+  for (BlockWrite& b : job.blocks) {
+    ValToSendSet values;
+    const bool withValues = job.config != nullptr && BackupValues(*job.config, *layout, b, values);
+    if (!SaveDeviceBackup(job.projectDir, job.backupKey, job.dataName, b.block, b.held,
+                          withValues ? &values : nullptr, b.backup, outcome.detail)) {
+      outcome.result = SafeWriteResult::kBackupFailed;
+      return outcome;
+    }
+  }
+  // Only once every backup is safely stored.
+  (void)PruneDeviceBackups(job.projectDir, job.backupKey);
+
+  for (const BlockWrite& b : job.blocks) {
+    if (!io.send(b.block, b.image)) {
+      outcome.result = SafeWriteResult::kSendFailed;
+      return outcome;
+    }
+    std::vector<uint8_t> back(b.image.size(), 0);
+    if (!io.read(b.block, back)) {
+      outcome.result = SafeWriteResult::kReadBackFailed;
+      return outcome;
+    }
+    if (back != b.image) {
+      const auto at = std::mismatch(back.begin(), back.end(), b.image.begin()).first - back.begin();
+      outcome.detail = "block " + std::to_string(b.block) + " differs from byte " + std::to_string(at) + " on";
+      outcome.result = SafeWriteResult::kMismatch;
+      return outcome;
+    }
+  }
+  outcome.result = SafeWriteResult::kWritten;
+  return outcome;
+}
+
+std::string FormatSafeWriteDiffs(const SafeWriteOutcome& outcome) {
+  std::string text;
+  if (!outcome.diffs.empty() || outcome.byRecords) text = FormatValueDiffs(outcome.diffs);
+  if (!outcome.byRecords)
+    text += std::to_string(outcome.bytesDiffering) + " bytes differ in blocks the configuration does not describe\n";
+  return text;
+}
+
+}  // namespace tavomark

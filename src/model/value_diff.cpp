@@ -1,0 +1,153 @@
+#include "value_diff.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "value_codec.h"
+
+namespace tavomark {
+
+namespace {
+
+std::string TextOf(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+std::string PathOf(const StructPack& pack, const Record& record) {
+  std::string path;
+  (void)GetFatherName(pack, record, path, -1);
+  return path + TextOf(record.varName, sizeof record.varName);
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool ItemsDiffer(std::span<const uint8_t> left, std::span<const uint8_t> right) {
+  if (left.empty() || right.empty()) return true;
+  const float x = ItemValue(left);
+  const float y = ItemValue(right);
+  return std::isnan(x) || std::isnan(y) || x != y;
+}
+
+}  // namespace
+
+uint16_t BlockOfPage(int page) {
+  if (page == 0) return 1;
+  if (page == 1) return 3;
+  return 2;
+}
+
+int PageOfBlock(uint16_t block) {
+  switch (block) {
+    case 1: return 0;
+    case 3: return 1;
+    case 2: return 2;
+    default: return -1;
+  }
+}
+
+const char* PageName(int page) {
+  if (page == 0) return "parameters";
+  if (page == 1) return "information";
+  return "calibration";
+}
+
+std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& device, const Pack& toSend, int page) {
+  std::vector<ValueDiff> diffs;
+  const std::size_t records = GetStructPackNumRecords(layout);
+  for (std::size_t position = 1; position <= records; ++position) {
+    const Record* record = GetStructPackRecord(layout, position);
+    if (record == nullptr || !record->IsLeaf()) continue;
+    const std::span<const uint8_t> sent = toSend.Item(position);
+    if (!sent.empty() && ItemSkip(sent) != 0) continue;
+    const std::span<const uint8_t> held = device.Item(position);
+    if (!ItemsDiffer(held, sent)) continue;
+    ValueDiff diff;
+    diff.page = page;
+    diff.position = position;
+    diff.path = PathOf(layout, *record);
+    diff.deviceValue = held.empty() ? "-" : Trimmed(ValToString(*record, static_cast<double>(ItemValue(held))));
+    diff.sendValue = sent.empty() ? "-" : Trimmed(ValToString(*record, static_cast<double>(ItemValue(sent))));
+    diff.unit = TextOf(record->unit, sizeof record->unit);
+    diffs.push_back(std::move(diff));
+  }
+  return diffs;
+}
+
+std::vector<ValueDiff> DiffValueSets(const ConfigSet& config, const ValToSendSet& device, const ValToSendSet& toSend,
+                                     const std::vector<int>& pages) {
+  std::vector<ValueDiff> diffs;
+  for (int page : pages) {
+    std::vector<ValueDiff> more =
+        DiffValuePacks(GetTabIndexedStruct(config, page), GetTabIndexedValToSendPack(device, page),
+                       GetTabIndexedValToSendPack(toSend, page), page);
+    diffs.insert(diffs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+  }
+  return diffs;
+}
+
+bool DecodeBlockImage(const Pack& shape, const DeviceData& layout, std::span<const uint8_t> image, Pack& out) {
+  if (layout.structPack == nullptr || image.size() < layout.imageSize) return false;
+  DeviceData data = layout;
+  data.buffer.assign(image.begin(), image.end());
+  data.buffer.resize(std::max<std::size_t>(data.buffer.size(), layout.totalSize), 0);
+  Pack decoded = shape;
+  if (!DeviceDataToVts(decoded, data)) return false;
+  out = std::move(decoded);
+  return true;
+}
+
+bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, int page,
+                     std::span<const uint8_t> deviceImage, std::span<const uint8_t> sendImage,
+                     std::vector<ValueDiff>& diffs, std::string& error) {
+  const DeviceData& data = page == 0 ? layout.param : page == 1 ? layout.info : layout.calib;
+  const Pack& pack = GetTabIndexedValToSendPack(shape, page);
+  Pack held;
+  Pack sent;
+  if (!DecodeBlockImage(pack, data, deviceImage, held)) {
+    error = std::string("the device's ") + PageName(page) + " block does not fit the configuration";
+    return false;
+  }
+  if (!DecodeBlockImage(pack, data, sendImage, sent)) {
+    error = std::string("the ") + PageName(page) + " block to send does not fit the configuration";
+    return false;
+  }
+  std::vector<ValueDiff> more = DiffValuePacks(*data.structPack, held, sent, page);
+  // A record over the checksum word follows from all the others: it is no
+  // change of its own.
+  std::erase_if(more, [&data](const ValueDiff& d) {
+    const Record* record = GetStructPackRecord(*data.structPack, d.position);
+    return record != nullptr && std::size_t{record->offset} + 2 >= data.imageSize;
+  });
+  diffs.insert(diffs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+  return true;
+}
+
+std::string FormatValueDiffs(const std::vector<ValueDiff>& diffs) {
+  std::string text = diffs.size() == 1 ? "1 record differs:\n" : std::to_string(diffs.size()) + " records differ:\n";
+  std::size_t pathWidth = 4;
+  std::size_t deviceWidth = 6;
+  std::size_t sendWidth = 7;
+  for (const ValueDiff& d : diffs) {
+    pathWidth = std::max(pathWidth, d.path.size());
+    deviceWidth = std::max(deviceWidth, d.deviceValue.size());
+    sendWidth = std::max(sendWidth, d.sendValue.size());
+  }
+  const auto pad = [](const std::string& s, std::size_t width, bool right) {
+    const std::string fill(width > s.size() ? width - s.size() : 0, ' ');
+    return right ? fill + s : s + fill;
+  };
+  text += "  " + pad("path", pathWidth, false) + "  " + pad("device", deviceWidth, true) + "  " +
+          pad("to send", sendWidth, true) + "  unit\n";
+  for (const ValueDiff& d : diffs) {
+    std::string line = "  " + pad(d.path, pathWidth, false) + "  " + pad(d.deviceValue, deviceWidth, true) + "  " +
+                       pad(d.sendValue, sendWidth, true) + "  " + d.unit;
+    line.erase(line.find_last_not_of(' ') + 1);
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace tavomark

@@ -1,0 +1,62 @@
+#pragma once
+// What a write would change in the device: the leaf records whose values
+// differ between the block the device holds and the block about to be sent.
+// Both sides are compared as the device would hold them (decoded from their
+// images), so a value that only differs below its record's decimals is no
+// difference. The parameter panel and tavomark-cli show the same list.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config_set.h"
+#include "device_image.h"
+#include "pack.h"
+#include "value_set.h"
+
+namespace tavomark {
+
+struct ValueDiff {
+  int page = 0;              // 0 parameters, 1 information, 2 calibration
+  std::size_t position = 0;  // 1-based record position in the block's struct pack
+  std::string path;          // dotted, from the struct's root
+  std::string deviceValue;   // formatted for the record, as the tree shows it
+  std::string sendValue;
+  std::string unit;
+};
+
+// Block id on the wire of a page and back: 0 -> 1, 1 -> 3, 2 -> 2; -1 for a
+// block that is no page.
+[[nodiscard]] uint16_t BlockOfPage(int page);
+[[nodiscard]] int PageOfBlock(uint16_t block);
+// "parameters", "information", "calibration".
+[[nodiscard]] const char* PageName(int page);
+
+// The leaves of layout whose items differ between the two packs (a NaN on
+// either side, or an item one of them lacks, counts as different); items
+// skipped on the sending side are not written and never differ.
+[[nodiscard]] std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& device, const Pack& toSend,
+                                                    int page = 0);
+// The same for the chosen pages of two value sets of one configuration.
+[[nodiscard]] std::vector<ValueDiff> DiffValueSets(const ConfigSet& config, const ValToSendSet& device,
+                                                   const ValToSendSet& toSend, const std::vector<int>& pages);
+
+// Decodes a block image of layout's size into a copy of shape (a value pack
+// of the block). False, out untouched, when the image has another size or
+// does not decode.
+[[nodiscard]] bool DecodeBlockImage(const Pack& shape, const DeviceData& layout, std::span<const uint8_t> image,
+                                    Pack& out);
+
+// The decoded images of one page compared; false with error when either
+// does not decode.
+[[nodiscard]] bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, int page,
+                                   std::span<const uint8_t> deviceImage, std::span<const uint8_t> sendImage,
+                                   std::vector<ValueDiff>& diffs, std::string& error);
+
+// "N records differ:" (or "1 record differs:") and one aligned line per
+// record: path, device value, value to send, unit.
+[[nodiscard]] std::string FormatValueDiffs(const std::vector<ValueDiff>& diffs);
+
+}  // namespace tavomark
