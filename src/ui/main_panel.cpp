@@ -147,8 +147,7 @@ int MainPanel::MainHandler() {
 
   RefreshTitle();
   m_form->TMversion->setText(QString::fromStdString(m_context.engine.TlinkGetFwVersion()));
-  ShowConfigName(std::string(m_context.settings.lastValueFile,
-                             strnlen(m_context.settings.lastValueFile, kSettingsPathBytes)));
+  ShowConfigName(m_context.settings.lastValueFile);
   ShowConnection(connected);
   m_form->NSprogressBar->hide();
   return 1;
@@ -213,7 +212,7 @@ void MainPanel::SaveSettings() {
 
 void MainPanel::FillListPort() {
   // One listing of the system's ports serves the probes and the labels.
-  const link::PortScan scan = link::ScanPorts();
+  const link::PortScan scan = link::ScanPorts(m_context.engine.Ports());
   const std::vector<int32_t> ports = m_context.engine.TlinkGetPortList(scan);
   const std::vector<link::NumberedPort>& table = scan.table;
   QComboBox* ring = m_form->RINGport;
@@ -289,7 +288,7 @@ void MainPanel::CommOnOff() {
       uint8_t liveSize = 0;
       std::string text;
       if (!engine.TlinkOpenComm(m_context.settings.portIndex, data.vts.param.header.codeProj, liveSize)) {
-        m_context.services.MessagePopup(kOpenTitle, "Can't connect...");
+        m_context.services.MessagePopup(kOpenTitle, link::CantConnectText(engine));
       } else if (!CheckRevision(text, engine.TlinkGetInfoData(), data.config.monitor.header)) {
         refusal = text + "\nWrong Hardware/Firmware Revision\n";
       } else if (liveSize != GetStructByteSize(data.config.monitor)) {
@@ -328,9 +327,8 @@ void MainPanel::Load() {
   (void)EnablePanel(active, false);
   m_form->CBload->setEnabled(false);
 
-  char path[kSettingsPathBytes];
-  std::memcpy(path, m_context.settings.lastValueFile, sizeof path);
-  if (SelectPath(m_context.services, "Load Value data", path, sizeof path, "*.vts", false)) {
+  std::string path = m_context.settings.lastValueFile;
+  if (SelectPath(m_context.services, "Load Value data", path, "*.vts", false)) {
     BusyCursor busy;
     DataSet& data = m_context.dataSet;
     DataSet fresh = CreateDataSet();
@@ -346,7 +344,8 @@ void MainPanel::Load() {
       if (!CopyDataSet(data, fresh)) {
         m_context.services.MessagePopup("Load", "Load Error");
       } else {
-        std::memcpy(m_context.settings.lastValueFile, path, sizeof path);
+        m_context.settings.lastValueFile = path;
+        AddRecentValueFile(m_context.settings, path);
         SaveSettings();
       }
     }
@@ -365,11 +364,10 @@ bool MainPanel::Store() {
 
   bool saved = false;
   SettingsBlock& settings = m_context.settings;
-  if (SelectPath(m_context.services, "Store Value data", settings.lastValueFile, kSettingsPathBytes, "*.vts",
-                 true)) {
+  if (SelectPath(m_context.services, "Store Value data", settings.lastValueFile, "*.vts", true)) {
     BusyCursor busy;
     ValToSendSet& vts = m_context.dataSet.vts;
-    const std::string path(settings.lastValueFile, strnlen(settings.lastValueFile, kSettingsPathBytes));
+    const std::string path = settings.lastValueFile;
     // Writing clears the changed marks; a save that fails must leave them.
     const uint8_t changed[3] = {vts.param.header.isChanged, vts.info.header.isChanged, vts.calib.header.isChanged};
     if (SaveValToSendSet(path, vts)) {
@@ -377,6 +375,7 @@ bool MainPanel::Store() {
       std::string name;
       SplitFileName(path, name);
       SetText(vts.name, name);
+      AddRecentValueFile(settings, path);
       SaveSettings();
       ShowConfigName(path);
     } else {
