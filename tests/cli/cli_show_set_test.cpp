@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadText{"AB", "is not one character"}, BadText{"\"\\q\"", "unknown escape \\q"},
                       BadText{"\"\\x4\"", "unknown escape \\x"}, BadText{"\"\\xG1\"", "unknown escape \\x"},
                       BadText{"\"A", "closing quote"}, BadText{"\"\\\"", "lone backslash"},
-                      BadText{"\"A\"B\"", "unescaped quote"}, BadText{"\"\\x41\\x42\"", "is not one character"}));
+                      BadText{"\"A\"B\"", "unescaped quote"}, BadText{"\"\\x41\\x42\"", "is not one character"}),
+    [](const auto& info) { return "Text" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace tavomark

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <optional>
 
@@ -113,7 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PortOptionCase{"COM0", std::nullopt}, PortOptionCase{"COM256", std::nullopt},
                       PortOptionCase{"COM+3", std::nullopt}, PortOptionCase{"abc", std::nullopt},
                       PortOptionCase{"3x", std::nullopt}, PortOptionCase{" 3", std::nullopt},
-                      PortOptionCase{"T_CANX", std::nullopt}, PortOptionCase{"00001", std::nullopt}));
+                      PortOptionCase{"T_CANX", std::nullopt}, PortOptionCase{"00001", std::nullopt}),
+    [](const auto& info) {
+      std::string name = std::to_string(info.index) + "_";
+      for (const char c : std::string(info.param.text)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
 
 TEST(PortOption, AddedPathIsOpenedThroughTheSameTable) {
   auto table = SmallTable();
