@@ -31,6 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "port_table.h"
 #include "port_transport.h"
 #include "protocol_engine.h"
 #include "protocol_frames.h"
@@ -160,9 +161,8 @@ class PtyResponder {
   std::thread m_thread;
 };
 
-int32_t PortOf(const PtyResponder& pty) {
-  ::setenv("TAVOMARK_PORTS", pty.path().c_str(), 1);
-  const auto number = tavomark::link::ComNumberOfPath(pty.path());
+int32_t PortOf(const PtyResponder& pty, tavomark::link::PortTable& ports) {
+  const auto number = ports.AddPath(pty.path());
   if (!number) throw std::runtime_error("pty not in the port table");
   return *number;
 }
@@ -263,12 +263,15 @@ int main(int argc, char** argv) {
 
   try {
     PtyResponder pty;
-    const int32_t port = PortOf(pty);
+    auto ports = std::make_shared<PortTable>();
+    const int32_t port = PortOf(pty, *ports);
     // The bare loop and the engine share the pty; the engine's channel is open
     // only while it is connected.
     ConditionWaiter waiter;
-    ProtocolEngine engine(waiter);
-    auto transport = CreateSerialTransport();
+    EngineOptions options;
+    options.ports = ports;
+    ProtocolEngine engine(waiter, options);
+    auto transport = CreateSerialTransport(ports);
     FrameLink frames(*transport);
     uint8_t liveSize = 0;
     if (!engine.TlinkInit()) throw std::runtime_error("engine did not start");

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "application.h"
+#include "port_table.h"
 #include "live_panel.h"
 #include "main_panel.h"
 #include "platform_services.h"
@@ -98,14 +99,20 @@ bool Run(const std::filesystem::path& bin, const std::filesystem::path& source, 
     std::fprintf(stderr, "live_rate_bench: tavomark-sim did not start\n");
     return false;
   }
-  const std::optional<int32_t> port = ui::ResolvePortOption(sim.Port());
-  if (!port) return false;
+  const std::shared_ptr<link::PortTable> ports = link::PortTable::FromEnvironment();
+  std::string portError;
+  const std::optional<int32_t> port = link::ParsePortOption(sim.Port(), *ports, portError);
+  if (!port) {
+    std::fprintf(stderr, "live_rate_bench: %s\n", portError.c_str());
+    return false;
+  }
 
   ui::ScriptedUiServices services;
   ui::Application program(services);
   ui::StartOptions options;
   options.projectDir = project;
   options.port = port;
+  options.engine.ports = ports;
   options.timerPeriodMs = period;
   options.showPanel = ui::kLivePanel;
   if (program.Start(std::move(options)) != 0) return false;
@@ -161,8 +168,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: live_rate_bench BIN_DIR PROJECT_DIR [seconds [period_ms ...]]\n");
     return 2;
   }
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
+  // Qt's offscreen platform: no display needed.
+  std::vector<char*> qtArgs(argv, argv + argc);
+  char platform[] = "-platform";
+  char offscreen[] = "offscreen";
+  qtArgs.insert(qtArgs.begin() + 1, {platform, offscreen});
+  int qtArgc = static_cast<int>(qtArgs.size());
+  QApplication app(qtArgc, qtArgs.data());
+  argc = qtArgc;
+  argv = qtArgs.data();
   std::setlocale(LC_NUMERIC, "C");
   const std::filesystem::path bin = argv[1];
   const std::filesystem::path project = argv[2];

@@ -74,8 +74,15 @@ StructPack Block(const std::string& root, int groups, int values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
+  // Qt's offscreen platform: no display needed.
+  std::vector<char*> qtArgs(argv, argv + argc);
+  char platform[] = "-platform";
+  char offscreen[] = "offscreen";
+  qtArgs.insert(qtArgs.begin() + 1, {platform, offscreen});
+  int qtArgc = static_cast<int>(qtArgs.size());
+  QApplication app(qtArgc, qtArgs.data());
+  argc = qtArgc;
+  argv = qtArgs.data();
   std::setlocale(LC_NUMERIC, "C");
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
 

@@ -24,7 +24,7 @@ namespace {
 
 // Seconds from spawning the program until it writes its line; negative when
 // it fails.
-double TimeToShown(const std::vector<std::string>& command) {
+double TimeToShown(const std::vector<std::string>& command, char* const* environment) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) return -1;
   posix_spawn_file_actions_t actions;
@@ -36,7 +36,7 @@ double TimeToShown(const std::vector<std::string>& command) {
   argv.push_back(nullptr);
   const auto start = std::chrono::steady_clock::now();
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environment);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   if (spawned != 0) {
@@ -71,8 +71,16 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path bin = argv[1];
   const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 7;
-  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Without a display the programs run on Qt's offscreen platform.
+  std::vector<std::string> variables;
+  for (char** v = environ; *v != nullptr; ++v) variables.emplace_back(*v);
+  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+      std::getenv("QT_QPA_PLATFORM") == nullptr)
+    variables.emplace_back("QT_QPA_PLATFORM=offscreen");
+  std::vector<char*> environment;
+  for (std::string& v : variables) environment.push_back(v.data());
+  environment.push_back(nullptr);
+  char* const* env = environment.data();
   const auto project = std::filesystem::temp_directory_path() / "tavomark_startup_bench";
   std::filesystem::remove_all(project);
   std::filesystem::copy(argv[2], project, std::filesystem::copy_options::recursive);
@@ -82,13 +90,13 @@ int main(int argc, char** argv) {
   Times emptyTimes;
   Times programTimes;
   // One start of each first, unmeasured: the libraries reach the page cache.
-  if (TimeToShown(empty) < 0 || TimeToShown(program) < 0) {
+  if (TimeToShown(empty, env) < 0 || TimeToShown(program, env) < 0) {
     std::fprintf(stderr, "startup_bench: a program did not show its window\n");
     return 1;
   }
   for (int r = 0; r < runs; ++r) {
-    emptyTimes.values.push_back(TimeToShown(empty));
-    programTimes.values.push_back(TimeToShown(program));
+    emptyTimes.values.push_back(TimeToShown(empty, env));
+    programTimes.values.push_back(TimeToShown(program, env));
   }
   std::filesystem::remove_all(project);
   if (std::min(emptyTimes.Best(), programTimes.Best()) < 0) {

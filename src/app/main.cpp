@@ -1,4 +1,5 @@
 // tavomark: the desktop program.
+//   tavomark --help | --version   (no display needed)
 //   tavomark [--project-dir DIR] [--port PORT] [--period MS]
 //   tavomark [--project-dir DIR] [--port PORT] --open [--screenshot FILE]
 //   tavomark ... --show about|param|live|edit
@@ -17,15 +18,26 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <memory>
 
 #include "application.h"
 #include "live_panel.h"
+#include "port_table.h"
 #include "strict_number.h"
 
 namespace {
+
+// Options of QApplication itself, passed on to it.
+bool IsQtOption(const QString& name) {
+  static const QStringList kQtOptions = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                         "qwindowicon", "qwindowtitle", "reverse", "session", "style", "stylesheet",
+                                         "widgetcount", "display", "geometry", "title", "name", "visual", "ncols",
+                                         "cmap", "nograb", "dograb", "sync", "graphicssystem", "qmljsdebugger"};
+  return kQtOptions.contains(name);
+}
 
 struct Options {
   std::filesystem::path projectDir;
@@ -84,12 +96,16 @@ void ScheduleDemo(tavomark::ui::MainPanel* panel, const std::string& screenshot)
   });
 }
 
-Options ParseOptions(const QCoreApplication& app) {
+// The command line is read before the QApplication exists: --help and
+// --version answer on stdout without a display or a platform plugin.
+// Nothing when the program should end at once with exitCode.
+std::optional<Options> ParseOptions(int argc, char* argv[], int& exitCode) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Tavomark Device Tool");
-  parser.addHelpOption();
+  const QCommandLineOption helpOption(QStringList{"h", "help"}, "Show this help and quit.");
+  const QCommandLineOption versionOption("version", "Show the program's version and quit.");
   const QCommandLineOption projectOption("project-dir", "Project directory (default: the program's folder).",
-                                         "DIR", QCoreApplication::applicationDirPath());
+                                         "DIR");
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
                                       "PORT");
   const QCommandLineOption periodOption("period", "Main timer period in ms, 20..2000 (default 200).", "MS");
@@ -99,11 +115,38 @@ Options ParseOptions(const QCoreApplication& app) {
   const QCommandLineOption replayOption("replay", "Play a live recording (CSV) through the live panel.", "FILE");
   const QCommandLineOption sizeOption("size", "Window size in pixels, WIDTHxHEIGHT (instead of the saved one).",
                                       "WxH");
-  parser.addOptions({projectOption, portOption, periodOption, openOption, screenshotOption, showOption,
-                     replayOption, sizeOption});
-  parser.process(app);
+  parser.addOptions({helpOption, versionOption, projectOption, portOption, periodOption, openOption,
+                     screenshotOption, showOption, replayOption, sizeOption});
+  // Qt's own options (-platform, -style, ...) are for the QApplication.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const bool parsed = parser.parse(arguments);
+  if (parser.isSet(helpOption)) {
+    QString help = parser.helpText();
+    help.replace("<executable_name>", "tavomark");
+    std::fputs(help.toLocal8Bit().constData(), stdout);
+    exitCode = 0;
+    return std::nullopt;
+  }
+  if (parser.isSet(versionOption)) {
+    std::printf("tavomark %s\n", TAVOMARK_VERSION);
+    exitCode = 0;
+    return std::nullopt;
+  }
+  if (!parsed) {
+    const QStringList unknown = parser.unknownOptionNames();
+    const bool onlyQtOptions = std::all_of(unknown.begin(), unknown.end(), [](const QString& name) {
+      return IsQtOption(name);
+    });
+    if (!onlyQtOptions || unknown.isEmpty()) {
+      std::fprintf(stderr, "tavomark: %s (see --help)\n", parser.errorText().toLocal8Bit().constData());
+      exitCode = 2;
+      return std::nullopt;
+    }
+  }
   Options options;
-  options.projectDir = parser.value(projectOption).toStdString();
+  if (parser.isSet(projectOption)) options.projectDir = parser.value(projectOption).toStdString();
   if (parser.isSet(portOption)) options.port = parser.value(portOption).toStdString();
   if (parser.isSet(periodOption)) options.period = parser.value(periodOption).toStdString();
   options.screenshot = parser.value(screenshotOption).toStdString();
@@ -117,15 +160,21 @@ Options ParseOptions(const QCoreApplication& app) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  int exitCode = 0;
+  const std::optional<Options> parsedOptions = ParseOptions(argc, argv, exitCode);
+  if (!parsedOptions) return exitCode;
+  const Options& parsed = *parsedOptions;
   QApplication app(argc, argv);
   QApplication::setApplicationName("tavomark");
+  QApplication::setApplicationVersion(TAVOMARK_VERSION);
   // The model formats numbers with printf; Qt has set the locale from the
   // environment, and a decimal comma would end up in value texts.
   std::setlocale(LC_NUMERIC, "C");
-  const Options parsed = ParseOptions(app);
 
   tavomark::ui::StartOptions options;
-  options.projectDir = parsed.projectDir;
+  options.projectDir = parsed.projectDir.empty() ? std::filesystem::path(QCoreApplication::applicationDirPath().toStdString())
+                                                 : parsed.projectDir;
+  options.engine.ports = tavomark::link::PortTable::FromEnvironment();
   options.portListAfterFirstPaint = true;
   if (const std::optional<int> panel = tavomark::ui::ResolveShowOption(parsed.show)) {
     options.showPanel = *panel;
@@ -133,10 +182,17 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "tavomark: --show %s names no panel (about, param, live, edit)\n", parsed.show.c_str());
     return 2;
   }
+  // A device path that cannot be opened is kept (it may appear later) and
+  // said why once the window is there.
+  std::string portProblem;
   if (parsed.port) {
-    options.port = tavomark::ui::ResolvePortOption(*parsed.port);
-    if (!options.port)
-      std::fprintf(stderr, "tavomark: --port %s names no port; using the saved one\n", parsed.port->c_str());
+    std::string error;
+    options.port = tavomark::link::ParsePortOption(*parsed.port, *options.engine.ports, error);
+    if (!options.port) {
+      std::fprintf(stderr, "tavomark: --port: %s; using the saved one\n", error.c_str());
+    } else if (parsed.port->find('/') != std::string::npos) {
+      portProblem = tavomark::link::PortOpenError(*options.port, options.engine.ports);
+    }
   }
   if (parsed.period) {
     int64_t period = 0;
@@ -152,10 +208,12 @@ int main(int argc, char* argv[]) {
   tavomark::ui::QtUiServices windowServices;
   ConsoleServices consoleServices;
   const bool unattended = !parsed.screenshot.empty();
-  tavomark::ui::Application program(unattended ? static_cast<tavomark::ui::UiServices&>(consoleServices)
-                                               : windowServices);
+  tavomark::ui::UiServices& services =
+      unattended ? static_cast<tavomark::ui::UiServices&>(consoleServices) : windowServices;
+  tavomark::ui::Application program(services);
   if (program.Start(std::move(options)) != 0) return -1;
   windowServices.SetParent(program.Panel());
+  if (!portProblem.empty()) services.MessagePopup("Open Communication", "Can't connect... " + portProblem);
   if (!parsed.replay.empty()) {
     program.Panel()->ChangePanel(tavomark::ui::kLivePanel);
     auto* live = dynamic_cast<tavomark::ui::LivePanel*>(program.Panel()->Child(tavomark::ui::kLivePanel));

@@ -22,6 +22,7 @@
 #include "device_write.h"
 #include "live_recording.h"
 #include "pack.h"
+#include "port_table.h"
 #include "port_transport.h"
 #include "protocol_engine.h"
 #include "strict_number.h"
@@ -58,40 +59,6 @@ std::optional<PackHeader> DescriptionHeader(const std::filesystem::path& project
   PackHeader header;
   if (!file || !ReadBinHeader(file.get(), header)) return std::nullopt;
   return header;
-}
-
-std::optional<int32_t> ParseNumber(const std::string& text) {
-  if (text.empty() || text.size() > 6) return std::nullopt;
-  std::size_t i = text[0] == '-' ? 1 : 0;
-  if (i == text.size()) return std::nullopt;
-  for (; i < text.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
-  }
-  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
-}
-
-// A selector (-2, -1, 1..255), "COMn", or a device path, which joins the port
-// table after the system's ports and TAVOMARK_PORTS.
-std::optional<int32_t> ResolveSelector(const std::string& port) {
-  if (auto number = ParseNumber(port)) {
-    const bool valid = *number == link::kUsbCanPort || *number == link::kUsbSerialPort ||
-                       (*number >= link::kFirstComPort && *number <= link::kLastComPort);
-    return valid ? number : std::nullopt;
-  }
-  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
-      (port[2] == 'M' || port[2] == 'm')) {
-    if (auto number = ParseNumber(port.substr(3)); number && *number >= 1 && *number <= 255) return number;
-  }
-  std::error_code ec;
-  if (!std::filesystem::exists(port, ec)) return std::nullopt;
-  // The system's ports are listed once; the path joins the table made from
-  // that listing.
-  const link::PortScan scan = link::ScanPorts();
-  if (auto number = link::ComNumberOfPath(port, scan.table)) return number;
-  const char* existing = std::getenv("TAVOMARK_PORTS");
-  const std::string joined = existing != nullptr && *existing != '\0' ? std::string(existing) + ":" + port : port;
-  ::setenv("TAVOMARK_PORTS", joined.c_str(), 1);
-  return link::ComNumberOfPath(port, link::AssignComNumbers(scan.systemPorts, link::ExtraPortPaths()));
 }
 
 std::string Alnum(char c) {
@@ -138,9 +105,12 @@ void PrintErrors(const std::array<uint8_t, link::kErrorListBytes>& list, bool sw
 using DeviceAction = std::function<bool(ProtocolEngine& engine, uint8_t liveSize)>;
 
 int RunOnDevice(const CliContext& ctx, DeviceOptions& options, const DeviceAction& action) {
-  const std::optional<int32_t> port = ResolveSelector(options.port);
+  link::EngineOptions engineOptions;
+  engineOptions.ports = link::PortTable::FromEnvironment();
+  std::string portError;
+  const std::optional<int32_t> port = link::ParsePortOption(options.port, *engineOptions.ports, portError);
   if (!port) {
-    std::cerr << "Unknown port: " << options.port << "\n";
+    std::cerr << portError << "\n";
     return 1;
   }
   uint16_t device = 0;
@@ -157,7 +127,7 @@ int RunOnDevice(const CliContext& ctx, DeviceOptions& options, const DeviceActio
   options.resolvedDevice = device;
 
   link::ConditionWaiter waiter;
-  ProtocolEngine engine(waiter);
+  ProtocolEngine engine(waiter, std::move(engineOptions));
   if (!engine.TlinkInit()) {
     std::cerr << "Can't start the protocol engine\n";
     return 1;
@@ -172,7 +142,7 @@ int RunOnDevice(const CliContext& ctx, DeviceOptions& options, const DeviceActio
   };
   uint8_t liveSize = 0;
   if (!engine.TlinkOpenComm(*port, device, liveSize)) {
-    std::cerr << "Can't connect...\n";
+    std::cerr << link::CantConnectText(engine) << "\n";
     (void)finishTrace();
     return 1;
   }
@@ -244,7 +214,7 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
   auto options = std::make_shared<DeviceOptions>();
   CLI::App* device = app.add_subcommand("device", "Talk to a device through the protocol engine");
   device->require_subcommand(1);
-  device->add_option("--port", options->port, "-2 (T_CAN), -1 (T_SER), 1..255, COMn or a device path")
+  device->add_option("--port", options->port, "T_CAN, T_SER, -2, -1, 1..255, COMn or a device path")
       ->required();
   device->add_option("--device", options->device, "Device number (default: the project code of tavomark.dat)")
       ->check(CLI::Range(0, 65535));

@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -99,13 +102,95 @@ std::string Trimmed(const std::string& text) {
 
 std::string LeafPath(const StructPack& pack, const Record& r);
 
+bool IsChrRecord(const Record& r) { return TextOf(r.varType) == "CHR"; }
+
+// The shortest text that reads back (as a double, then rounded to single
+// precision, as `values set` reads it) to exactly the stored value.
+std::string NumberText(float value) {
+  if (std::isnan(value)) return "nan";
+  char buffer[64];
+  std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  if (static_cast<float>(std::strtod(text.c_str(), nullptr)) != value) {
+    // A second rounding (text to double to float) must not change the value.
+    text.assign(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value)).ptr);
+  }
+  return text;
+}
+
+// A "CHR" value in double quotes: printable ASCII as it is, except the quote
+// and the backslash (escaped with a backslash) and '#' (which starts a comment
+// in an assignment list); \0 for NUL; \xHH for every other byte.
+std::string CharText(double value) {
+  const double t = std::trunc(value);
+  const int code = std::isnan(t) ? 0 : static_cast<int>(static_cast<int64_t>(std::clamp(t, -1e9, 1e9)) & 0xFF);
+  std::string text = "\"";
+  if (code == 0) {
+    text += "\\0";
+  } else if (code == '"' || code == '\\') {
+    text += '\\';
+    text += static_cast<char>(code);
+  } else if (code >= 0x20 && code < 0x7F && code != '#') {
+    text += static_cast<char>(code);
+  } else {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(code));
+    text += hex;
+  }
+  return text + "\"";
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted "CHR" text as CharText writes it; the text must hold exactly
+// one character.
+bool ParseCharText(const std::string& quoted, const std::string& field, uint8_t& out, std::string& error) {
+  const auto refuse = [&](const std::string& why) {
+    error = field + ": " + quoted + " " + why;
+    return false;
+  };
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return refuse("lacks its closing quote");
+  std::string bytes;
+  for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+    const char c = quoted[i];
+    if (c == '"') return refuse("holds an unescaped quote (write \\\")");
+    if (c != '\\') {
+      bytes += c;
+      continue;
+    }
+    if (i + 2 >= quoted.size()) return refuse("ends in a lone backslash");
+    const char e = quoted[++i];
+    if (e == '0') {
+      bytes += '\0';
+    } else if (e == '\\' || e == '"') {
+      bytes += e;
+    } else if (e == 'x' && i + 3 < quoted.size() && HexDigit(quoted[i + 1]) >= 0 && HexDigit(quoted[i + 2]) >= 0) {
+      bytes += static_cast<char>(HexDigit(quoted[i + 1]) * 16 + HexDigit(quoted[i + 2]));
+      i += 2;
+    } else {
+      return refuse("holds an unknown escape \\" + std::string(1, e) + " (known: \\0 \\\\ \\\" \\xHH)");
+    }
+  }
+  if (bytes.size() != 1) return refuse("is not one character");
+  out = static_cast<uint8_t>(bytes[0]);
+  return true;
+}
+
+// One line per leaf, as `values set --from` reads it back:
+//   block:path=value  # unit
 void PrintBlock(const char* block, const StructPack& pack, const Pack& values) {
   for (std::size_t i = 1; i <= pack.records.size(); ++i) {
     const Record& r = pack.records[i - 1];
     if (!r.IsLeaf()) continue;
-    const std::string path = LeafPath(pack, r);
-    const double value = ItemValue(values.Item(i));
-    std::cout << block << '\t' << path << '\t' << Trimmed(ValToString(r, value)) << '\t' << TextOf(r.unit) << '\n';
+    const float value = ItemValue(values.Item(i));
+    const std::string unit(TextOf(r.unit));
+    std::cout << block << ':' << LeafPath(pack, r) << '=' << (IsChrRecord(r) ? CharText(value) : NumberText(value));
+    if (!unit.empty()) std::cout << "  # " << unit;
+    std::cout << '\n';
   }
 }
 
@@ -153,7 +238,8 @@ class LeafIndex {
 };
 
 // "block:path=value" -> sets that leaf's value (clamped to the record's limits).
-// The value must be wholly a number (one character for "CHR" leaves).
+// The value must be wholly a number; for "CHR" leaves one character, or a
+// quoted text as `values show` prints it.
 bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
   const auto colon = assignment.find(':');
   const auto equals = assignment.find('=', colon == std::string::npos ? 0 : colon);
@@ -176,10 +262,18 @@ bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
     return false;
   }
   const Record& r = GetTabIndexedStruct(data.config, tab).records[position - 1];
-  if (TextOf(r.varType) != "CHR" || Trimmed(value).size() == 1) value = Trimmed(value);
+  const std::string trimmed = Trimmed(value);
+  if (!IsChrRecord(r) || trimmed.size() == 1 || (!trimmed.empty() && trimmed.front() == '"')) value = trimmed;
   double parsed = 0.0;
   std::string error;
-  if (!ParseTypedValue(r, value, block + ":" + path, parsed, error)) {
+  if (IsChrRecord(r) && value.size() > 1 && value.front() == '"') {
+    uint8_t code = 0;
+    if (!ParseCharText(value, block + ":" + path, code, error)) {
+      std::cerr << error << "\n";
+      return false;
+    }
+    parsed = static_cast<double>(static_cast<int8_t>(code));
+  } else if (!ParseTypedValue(r, value, block + ":" + path, parsed, error)) {
     std::cerr << error << "\n";
     return false;
   }
@@ -284,7 +378,7 @@ void RegisterValuesCommands(CLI::App& app, CliContext& ctx) {
   create->add_option("--out", *out, "Value file to write")->required();
   create->callback([&ctx, configFile, out] { ctx.exitCode = ValuesNew(*configFile, *out); });
 
-  auto* show = values->add_subcommand("show", "Print every value with its path and unit");
+  auto* show = values->add_subcommand("show", "Print every value as block:path=value lines that values set --from reads back");
   auto showFile = std::make_shared<std::string>();
   show->add_option("FILE", *showFile, "Value file")->required();
   show->callback([&ctx, showFile] { ctx.exitCode = ValuesShow(ctx, *showFile); });

@@ -1,5 +1,7 @@
 #include "port_transport.h"
 
+#include "port_table.h"
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -80,10 +82,6 @@ std::optional<std::string> AdapterPath(std::string_view description, const std::
   return std::nullopt;
 }
 
-std::optional<std::string> AdapterPath(std::string_view description) {
-  return AdapterPath(description, SystemSerialPorts());
-}
-
 // A port that opens and closes again at once: the probe of the port list.
 bool CanOpen(const std::string& path) {
   QSerialPort probe;
@@ -95,13 +93,15 @@ bool CanOpen(const std::string& path) {
 
 class SerialTransport final : public PortTransport {
  public:
+  explicit SerialTransport(std::shared_ptr<PortTable> ports) : m_ports(std::move(ports)) {}
   ~SerialTransport() override { CloseCommPort(); }
 
   bool OpenCommPort(int32_t port) override {
     if (m_open) return true;
+    m_openError.clear();
     if (port >= kFirstComPort && port <= kLastComPort) return OpenCom(port, kComBaudRate);
-    if (port == kUsbCanPort) return OpenAdapter(kUsbCanDescription, kUsbCanBaudRate);
-    if (port == kUsbSerialPort) return OpenAdapter(kUsbSerialDescription, kUsbSerialBaudRate);
+    if (port == kUsbCanPort) return OpenAdapter(port, kUsbCanBaudRate);
+    if (port == kUsbSerialPort) return OpenAdapter(port, kUsbSerialBaudRate);
     m_open = false;
     return false;
   }
@@ -164,18 +164,19 @@ class SerialTransport final : public PortTransport {
   }
 
   bool IsOpen() const override { return m_open; }
+  std::string OpenError() const override { return m_openError; }
 
  private:
   bool OpenCom(int32_t port, int32_t baud) {
-    const std::optional<std::string> path = ResolvePortPath(port);
+    const std::optional<std::string> path = m_ports ? m_ports->PathOf(port) : std::nullopt;
     if (!path || !OpenPath(*path, baud)) return Fail();
     m_usb = false;
     m_open = true;
     return true;
   }
 
-  bool OpenAdapter(std::string_view description, int32_t baud) {
-    const std::optional<std::string> path = AdapterPath(description);
+  bool OpenAdapter(int32_t port, int32_t baud) {
+    const std::optional<std::string> path = m_ports ? m_ports->PathOf(port) : std::nullopt;
     if (!path || !OpenPath(*path, baud)) return Fail();
     SetLowestLatency(*path);
     if (!m_port->clear(QSerialPort::AllDirections)) return Fail();
@@ -188,11 +189,16 @@ class SerialTransport final : public PortTransport {
   bool OpenPath(const std::string& path, int32_t baud) {
     m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(QString::fromStdString(path));
-    if (!m_port->open(QIODevice::ReadWrite)) return false;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+      m_openError = path + ": " + ToStd(m_port->errorString());
+      return false;
+    }
     if (baud == 0) return true;
-    return m_port->setBaudRate(static_cast<qint32>(baud)) && m_port->setDataBits(QSerialPort::Data8) &&
-           m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
-           m_port->setFlowControl(QSerialPort::NoFlowControl);
+    const bool set = m_port->setBaudRate(static_cast<qint32>(baud)) && m_port->setDataBits(QSerialPort::Data8) &&
+                     m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
+                     m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!set) m_openError = path + ": " + ToStd(m_port->errorString());
+    return set;
   }
 
   bool Fail() {
@@ -225,14 +231,25 @@ class SerialTransport final : public PortTransport {
 #endif
   }
 
+  std::shared_ptr<PortTable> m_ports;
   std::unique_ptr<QSerialPort> m_port;
+  std::string m_openError;
   bool m_open = false;
   bool m_usb = false;  // kept after a close, as the channel's last kind
 };
 
 }  // namespace
 
-std::unique_ptr<PortTransport> CreateSerialTransport() { return std::make_unique<SerialTransport>(); }
+std::unique_ptr<PortTransport> CreateSerialTransport(std::shared_ptr<PortTable> ports) {
+  return std::make_unique<SerialTransport>(std::move(ports));
+}
+
+std::string PortOpenError(int32_t port, std::shared_ptr<PortTable> ports) {
+  SerialTransport probe(std::move(ports));
+  if (!probe.OpenCommPort(port)) return probe.OpenError();
+  probe.CloseCommPort();
+  return {};
+}
 
 bool DescriptionMatches(std::string_view reported, std::string_view wanted) {
   if (reported.size() != wanted.size()) return false;
@@ -288,21 +305,6 @@ std::vector<NumberedPort> AssignComNumbers(const std::vector<SystemPort>& system
   return table;
 }
 
-std::vector<std::string> ExtraPortPaths() {
-  std::vector<std::string> paths;
-  const char* value = std::getenv("TAVOMARK_PORTS");
-  if (value == nullptr) return paths;
-  std::string_view rest(value);
-  while (!rest.empty()) {
-    const std::size_t colon = rest.find(':');
-    const std::string_view entry = rest.substr(0, colon);
-    if (!entry.empty()) paths.emplace_back(entry);
-    if (colon == std::string_view::npos) break;
-    rest.remove_prefix(colon + 1);
-  }
-  return paths;
-}
-
 std::vector<SystemPort> SystemSerialPorts() {
   std::vector<SystemPort> ports;
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -311,27 +313,6 @@ std::vector<SystemPort> SystemSerialPorts() {
   return ports;
 }
 
-std::vector<NumberedPort> ComPortTable() { return AssignComNumbers(SystemSerialPorts(), ExtraPortPaths()); }
-
-PortScan ScanPorts() {
-  PortScan scan;
-  scan.systemPorts = SystemSerialPorts();
-  scan.table = AssignComNumbers(scan.systemPorts, ExtraPortPaths());
-  return scan;
-}
-
-std::optional<std::string> ResolvePortPath(int32_t port) {
-  if (port == kUsbCanPort) return AdapterPath(kUsbCanDescription);
-  if (port == kUsbSerialPort) return AdapterPath(kUsbSerialDescription);
-  if (port < kFirstComPort || port > kLastComPort) return std::nullopt;
-  for (const NumberedPort& entry : ComPortTable()) {
-    if (entry.number == port) return entry.path;
-  }
-  return std::nullopt;
-}
-
-std::optional<int32_t> ComNumberOfPath(std::string_view path) { return ComNumberOfPath(path, ComPortTable()); }
-
 std::optional<int32_t> ComNumberOfPath(std::string_view path, const std::vector<NumberedPort>& table) {
   const std::string wanted = Canonical(path);
   for (const NumberedPort& entry : table) {
@@ -339,8 +320,6 @@ std::optional<int32_t> ComNumberOfPath(std::string_view path, const std::vector<
   }
   return std::nullopt;
 }
-
-void GetPortList(std::vector<int32_t>& list) { GetPortList(list, ScanPorts()); }
 
 void GetPortList(std::vector<int32_t>& list, const PortScan& scan) {
   list.clear();

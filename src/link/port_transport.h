@@ -8,8 +8,8 @@
 // port.
 //
 // On systems whose serial ports are not called "COMn" every port gets a COM
-// number of its own (see AssignComNumbers); paths listed in TAVOMARK_PORTS
-// (colon-separated) are numbered after the system's ports, which is how
+// number of its own (see AssignComNumbers); the port table (port_table.h)
+// numbers configured and added paths after the system's ports, which is how
 // pseudo-terminals reach the list.
 
 #include <cstddef>
@@ -65,11 +65,22 @@ class PortTransport {
   // the time-out ran out). False only for a read error.
   [[nodiscard]] virtual bool ReadBytes(std::span<uint8_t> buffer, std::size_t& got) = 0;
   [[nodiscard]] virtual bool IsOpen() const = 0;
+  // Why the last OpenCommPort could not open its port ("/dev/ttyUSB0:
+  // Permission denied"); empty when it did not fail there (it opened, or no
+  // port answers to the selector) or the channel cannot tell.
+  [[nodiscard]] virtual std::string OpenError() const { return {}; }
 };
 
-// The real channel over QSerialPort. Create, use and destroy it on one QThread
-// (the engine's): its calls block there.
-[[nodiscard]] std::unique_ptr<PortTransport> CreateSerialTransport();
+class PortTable;
+
+// The real channel over QSerialPort, opening COM numbers and adapters through
+// the table. Create, use and destroy it on one QThread (the engine's): its
+// calls block there.
+[[nodiscard]] std::unique_ptr<PortTransport> CreateSerialTransport(std::shared_ptr<PortTable> ports);
+// Opens the port once and closes it again: empty when that worked (or no port
+// answers to the selector), else why it could not be opened ("/dev/x: No
+// such file or directory"). Only while no channel is open on that port.
+[[nodiscard]] std::string PortOpenError(int32_t port, std::shared_ptr<PortTable> ports);
 
 // One serial port the system offers, as the port list numbers it.
 struct SystemPort {
@@ -93,12 +104,8 @@ struct NumberedPort {
 [[nodiscard]] std::vector<NumberedPort> AssignComNumbers(const std::vector<SystemPort>& systemPorts,
                                                          const std::vector<std::string>& extraPaths);
 
-// The paths of TAVOMARK_PORTS (colon-separated, empty entries skipped).
-[[nodiscard]] std::vector<std::string> ExtraPortPaths();
 // The system's serial ports as QSerialPortInfo reports them.
 [[nodiscard]] std::vector<SystemPort> SystemSerialPorts();
-// The system's ports and TAVOMARK_PORTS numbered together.
-[[nodiscard]] std::vector<NumberedPort> ComPortTable();
 
 // One listing of the system's serial ports and the COM table made from it.
 // Asking the system is the slow part of every port question: a caller that
@@ -108,24 +115,18 @@ struct PortScan {
   std::vector<SystemPort> systemPorts;
   std::vector<NumberedPort> table;
 };
-[[nodiscard]] PortScan ScanPorts();
 
 // True when a reported description names the adapter (spaces and underscores
 // compare alike, so "USB Serial Tavomark" matches "USB Serial_Tavomark").
 [[nodiscard]] bool DescriptionMatches(std::string_view reported, std::string_view wanted);
 
-// The path that opens a selector, or nothing when no port answers to it.
-[[nodiscard]] std::optional<std::string> ResolvePortPath(int32_t port);
 // The COM number of a device path (compared after resolving symlinks), or
 // nothing when the path is not in the table.
-[[nodiscard]] std::optional<int32_t> ComNumberOfPath(std::string_view path);
 [[nodiscard]] std::optional<int32_t> ComNumberOfPath(std::string_view path, const std::vector<NumberedPort>& table);
 
 // Empties the list, then appends -2 and -1 when the adapters can be opened and
 // every COM number, ascending, whose port can be opened. Probes by opening
 // each port briefly, so call it only while no channel is open.
-void GetPortList(std::vector<int32_t>& list);
-// The same from a scan already made.
 void GetPortList(std::vector<int32_t>& list, const PortScan& scan);
 
 // Label of a selector in a port list: "T_CAN", "T_SER" or "COMn".

@@ -40,6 +40,7 @@ InfoData DecodeInfoRecord(std::span<const uint8_t, kInfoRecordBytes> record) {
 ProtocolEngine::ProtocolEngine(RequestWaiter& waiter, EngineOptions options)
     : m_waiter(waiter), m_options(std::move(options)) {
   if (!m_options.clock) m_options.clock = SteadySeconds();
+  if (!m_options.ports) m_options.ports = std::make_shared<PortTable>();
 }
 
 ProtocolEngine::~ProtocolEngine() { TlinkTerminate(); }
@@ -127,7 +128,7 @@ void ProtocolEngine::RunTicks() {
 
 void ProtocolEngine::EnsureTransport() {
   if (m_transport) return;
-  m_transport = m_options.createTransport();
+  m_transport = m_options.createTransport ? m_options.createTransport() : CreateSerialTransport(m_options.ports);
   m_frames = std::make_unique<FrameLink>(*m_transport, m_options.clock, &m_traceHook);
 }
 
@@ -247,7 +248,17 @@ std::string ProtocolEngine::TlinkGetDataName() const {
   return m_dataName;
 }
 
-std::vector<int32_t> ProtocolEngine::TlinkGetPortList() { return TlinkGetPortList(ScanPorts()); }
+std::string ProtocolEngine::TlinkGetOpenError() const {
+  std::lock_guard lock(m_outputMutex);
+  return m_openError;
+}
+
+std::string CantConnectText(const ProtocolEngine& engine) {
+  const std::string reason = engine.TlinkGetOpenError();
+  return reason.empty() ? std::string("Can't connect...") : "Can't connect... " + reason;
+}
+
+std::vector<int32_t> ProtocolEngine::TlinkGetPortList() { return TlinkGetPortList(ScanPorts(*m_options.ports)); }
 
 std::vector<int32_t> ProtocolEngine::TlinkGetPortList(const PortScan& scan) {
   std::vector<int32_t> list;
@@ -336,7 +347,12 @@ void ProtocolEngine::DropConnection() {
 void ProtocolEngine::TickClosed() {
   if (Pending(m_open)) {
     m_device = m_open.params.device;
-    if (m_transport->OpenCommPort(m_open.params.port) && OpenSequence()) {
+    const bool opened = m_transport->OpenCommPort(m_open.params.port);
+    {
+      std::lock_guard lock(m_outputMutex);
+      m_openError = opened ? std::string() : m_transport->OpenError();
+    }
+    if (opened && OpenSequence()) {
       {
         std::lock_guard lock(m_outputMutex);
         m_live.fill(0);

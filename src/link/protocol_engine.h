@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "port_table.h"
 #include "port_transport.h"
 #include "protocol_frames.h"
 #include "request_waiter.h"
@@ -75,8 +76,11 @@ struct InfoData {
 [[nodiscard]] InfoData DecodeInfoRecord(std::span<const uint8_t, kInfoRecordBytes> record);
 
 struct EngineOptions {
-  // Called on the engine's thread: the channel must live there.
-  std::function<std::unique_ptr<PortTransport>()> createTransport = CreateSerialTransport;
+  // The ports the engine opens and lists; shared with whoever names ports.
+  std::shared_ptr<PortTable> ports = std::make_shared<PortTable>();
+  // Called on the engine's thread: the channel must live there. Empty: the
+  // serial channel over the port table.
+  std::function<std::unique_ptr<PortTransport>()> createTransport;
   // Called on the caller's thread by TlinkGetPortList, with the caller's scan.
   std::function<void(std::vector<int32_t>&, const PortScan&)> listPorts =
       [](std::vector<int32_t>& list, const PortScan& scan) { GetPortList(list, scan); };
@@ -124,6 +128,11 @@ class ProtocolEngine {
   [[nodiscard]] std::string TlinkGetFwVersion() const;
   [[nodiscard]] std::string TlinkGetDataName() const;
   [[nodiscard]] uint8_t LiveSize() const { return m_liveSize.load(std::memory_order_acquire); }
+  // Why the last open request found no channel ("/dev/x: No such file or
+  // directory"); empty when the channel opened (or the device did not answer).
+  [[nodiscard]] std::string TlinkGetOpenError() const;
+  // The engine's port table.
+  [[nodiscard]] PortTable& Ports() { return *m_options.ports; }
   // Refills the port list on the caller's thread; call it while not connected.
   [[nodiscard]] std::vector<int32_t> TlinkGetPortList();
   // The same from a scan the caller has made (and uses for more).
@@ -208,6 +217,7 @@ class ProtocolEngine {
   InfoData m_info{};
   std::string m_fwVersion;
   std::string m_dataName;
+  std::string m_openError;
 
   // The trace lives as long as the engine, so a tick that is pushing a frame
   // never outlives it; the hook only switches it on and off.
@@ -228,5 +238,10 @@ class ProtocolEngine {
   bool m_requestPosted = false;  // under m_tickMutex: a request waits to be taken
   std::unique_ptr<QThread> m_thread;
 };
+
+// The message of a failed open request: "Can't connect...", then the reason
+// when the channel could not be opened ("Can't connect... /dev/x: No such
+// file or directory").
+[[nodiscard]] std::string CantConnectText(const ProtocolEngine& engine);
 
 }  // namespace tavomark::link

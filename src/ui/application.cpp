@@ -5,32 +5,18 @@
 #include <QSessionManager>
 
 #include <cctype>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 
 #include "live_panel.h"
 #include "edit_panel.h"
 #include "names.h"
 #include "par_panel.h"
-#include "port_transport.h"
 
 namespace tavomark::ui {
 
 namespace {
 
 constexpr const char* kDeviceDescription = "tavomark.dat";
-
-bool ParseInt(const std::string& text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && !text.empty();
-}
-
-bool IsSelector(int32_t value) {
-  return value == link::kUsbCanPort || value == link::kUsbSerialPort ||
-         (value >= link::kFirstComPort && value <= link::kLastComPort);
-}
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -46,25 +32,6 @@ std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels() {
   panels[kLivePanel] = [](QWidget* parent, PanelContext& context) { return InitLivePanel(parent, context); };
   panels[kEditPanel] = [](QWidget* parent, PanelContext& context) { return InitEditPanel(parent, context); };
   return panels;
-}
-
-std::optional<int32_t> ResolvePortOption(const std::string& text) {
-  int32_t value = 0;
-  if (ParseInt(text, value)) return IsSelector(value) ? std::optional<int32_t>(value) : std::nullopt;
-  const std::string upper = Upper(text);
-  if (upper == "T_CAN") return link::kUsbCanPort;
-  if (upper == "T_SER") return link::kUsbSerialPort;
-  if (upper.rfind("COM", 0) == 0 && ParseInt(upper.substr(3), value))
-    return IsSelector(value) && value > 0 ? std::optional<int32_t>(value) : std::nullopt;
-  if (text.find('/') == std::string::npos) return std::nullopt;
-  const link::PortScan scan = link::ScanPorts();
-  if (auto number = link::ComNumberOfPath(text, scan.table)) return number;
-  const char* current = std::getenv("TAVOMARK_PORTS");
-  std::string ports = current != nullptr ? current : "";
-  if (!ports.empty()) ports += ':';
-  ports += text;
-  ::setenv("TAVOMARK_PORTS", ports.c_str(), 1);
-  return link::ComNumberOfPath(text, link::AssignComNumbers(scan.systemPorts, link::ExtraPortPaths()));
 }
 
 std::optional<int> ResolveShowOption(const std::string& text) {
@@ -97,10 +64,14 @@ int Application::Start(StartOptions options) {
   }
   std::memset(m_data.vts.name, 0, sizeof m_data.vts.name);
 
-  if (!ReadInitFile(m_projectDir, m_settings)) {
-    std::memset(m_settings.lastValueFile, 0, sizeof m_settings.lastValueFile);
+  SettingsRead read = SettingsRead::kText;
+  if (!ReadInitFile(m_projectDir, m_settings, &read)) {
+    m_settings.lastValueFile.clear();
     SaveSettings();
   } else {
+    // A file of an older version, or one with damaged entries, is written
+    // again in the current form at once.
+    if (read != SettingsRead::kText) SaveSettings();
     RestoreLastValueFile();
   }
 
@@ -135,12 +106,12 @@ int Application::Start(StartOptions options) {
 }
 
 void Application::RestoreLastValueFile() {
-  const std::string path(m_settings.lastValueFile, strnlen(m_settings.lastValueFile, kSettingsPathBytes));
+  const std::string path = m_settings.lastValueFile;
   DataSet last = CreateDataSet();
   const bool usable = !path.empty() && LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
                       CheckPackCompatibility(last.config.param.header, m_data.config.param.header);
   if (!usable || !CopyDataSet(m_data, last)) {
-    std::memset(m_settings.lastValueFile, 0, sizeof m_settings.lastValueFile);
+    m_settings.lastValueFile.clear();
     SaveSettings();
   }
   DisposeDataSet(last);
@@ -153,7 +124,7 @@ void Application::SaveSettings() {
 
 int Application::Run() {
   if (!m_started) return -1;
-  m_panel->RestoreWindowGeometry({});
+  m_panel->RestoreWindowGeometry(m_settings.windowGeometry);
   m_panel->show();
   m_panel->StartTimer();
   QApplication::exec();
@@ -164,7 +135,10 @@ int Application::Run() {
 void Application::ShutDown() {
   if (!m_started || m_shutDown) return;
   m_shutDown = true;
-  if (m_panel) m_panel->StopTimer();
+  if (m_panel) {
+    m_panel->StopTimer();
+    m_settings.windowGeometry = m_panel->SaveWindowGeometry();
+  }
   DisposeDataSet(m_data);
   if (m_engine) m_engine->TlinkTerminate();
   SaveSettings();

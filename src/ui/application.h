@@ -20,12 +20,6 @@ namespace tavomark::ui {
 // The about, parameter, live and configuration pages; indexed by PanelIndex.
 [[nodiscard]] std::array<ChildPanelFactory, kChildPanels> DefaultChildPanels();
 
-// A port given on the command line: a selector ("-2", "-1", "1" to "255"),
-// "T_CAN", "T_SER", "COMn", or a device path. A path that the port table does
-// not list yet is added to TAVOMARK_PORTS so it gets a COM number. Nothing
-// when the text names no port.
-[[nodiscard]] std::optional<int32_t> ResolvePortOption(const std::string& text);
-
 // The panel a --show option names: "about", "param", "live" or "edit".
 [[nodiscard]] std::optional<int> ResolveShowOption(const std::string& text);
 

@@ -193,10 +193,7 @@ QAction* MainPanel::MenuAction(const QString& name) const {
 
 void MainPanel::FillRecentMenu() {
   m_recentMenu->clear();
-  const std::string last(m_context.settings.lastValueFile,
-                         strnlen(m_context.settings.lastValueFile, kSettingsPathBytes));
-  std::vector<std::string> recent;
-  if (!last.empty()) recent.push_back(last);
+  const std::vector<std::string>& recent = m_context.settings.recentValueFiles;
   int number = 1;
   for (const std::string& path : recent) {
     QAction* action = m_recentMenu->addAction(QString("&%1 %2").arg(number++).arg(QString::fromStdString(path)));
@@ -293,8 +290,7 @@ int MainPanel::MainHandler() {
 
   RefreshTitle();
   m_form->TMversion->setText(QString::fromStdString(m_context.engine.TlinkGetFwVersion()));
-  ShowConfigName(std::string(m_context.settings.lastValueFile,
-                             strnlen(m_context.settings.lastValueFile, kSettingsPathBytes)));
+  ShowConfigName(m_context.settings.lastValueFile);
   ShowConnection(connected);
   RefreshStatusBar(connected);
   m_form->NSprogressBar->hide();
@@ -360,7 +356,7 @@ void MainPanel::SaveSettings() {
 
 void MainPanel::FillListPort() {
   // One listing of the system's ports serves the probes and the labels.
-  const link::PortScan scan = link::ScanPorts();
+  const link::PortScan scan = link::ScanPorts(m_context.engine.Ports());
   const std::vector<int32_t> ports = m_context.engine.TlinkGetPortList(scan);
   const std::vector<link::NumberedPort>& table = scan.table;
   QComboBox* ring = m_form->RINGport;
@@ -456,7 +452,7 @@ void MainPanel::CommOnOff() {
       uint8_t liveSize = 0;
       std::string text;
       if (!engine.TlinkOpenComm(m_context.settings.portIndex, data.vts.param.header.codeProj, liveSize)) {
-        m_context.services.MessagePopup(kOpenTitle, "Can't connect...");
+        m_context.services.MessagePopup(kOpenTitle, link::CantConnectText(engine));
       } else if (!CheckRevision(text, engine.TlinkGetInfoData(), data.config.monitor.header)) {
         refusal = text + "\nWrong Hardware/Firmware Revision\n";
       } else if (liveSize != GetStructByteSize(data.config.monitor)) {
@@ -495,10 +491,8 @@ void MainPanel::Load() {
   (void)EnablePanel(active, false);
   m_form->CBload->setEnabled(false);
 
-  char path[kSettingsPathBytes];
-  std::memcpy(path, m_context.settings.lastValueFile, sizeof path);
-  if (SelectPath(m_context.services, "Load Value data", path, sizeof path, "*.vts", false))
-    ReadValueFile(std::string(path, strnlen(path, sizeof path)));
+  std::string path = m_context.settings.lastValueFile;
+  if (SelectPath(m_context.services, "Load Value data", path, "*.vts", false)) ReadValueFile(path);
   (void)EnablePanel(active, true);
   m_form->CBload->setEnabled(true);
 }
@@ -513,10 +507,6 @@ void MainPanel::LoadValueFile(const std::string& path) {
 }
 
 void MainPanel::ReadValueFile(const std::string& path) {
-  if (path.size() >= kSettingsPathBytes) {
-    m_context.services.MessagePopup("Load", "Load Error", path + ": the path is too long");
-    return;
-  }
   {
     BusyCursor busy;
     DataSet& data = m_context.dataSet;
@@ -534,8 +524,8 @@ void MainPanel::ReadValueFile(const std::string& path) {
       if (!CopyDataSet(data, fresh)) {
         m_context.services.MessagePopup("Load", "Load Error", path + ": the values could not be copied");
       } else {
-        std::memset(m_context.settings.lastValueFile, 0, kSettingsPathBytes);
-        std::memcpy(m_context.settings.lastValueFile, path.data(), path.size());
+        m_context.settings.lastValueFile = path;
+        AddRecentValueFile(m_context.settings, path);
         SaveSettings();
       }
     }
@@ -552,11 +542,10 @@ bool MainPanel::Store() {
 
   bool saved = false;
   SettingsBlock& settings = m_context.settings;
-  if (SelectPath(m_context.services, "Store Value data", settings.lastValueFile, kSettingsPathBytes, "*.vts",
-                 true)) {
+  if (SelectPath(m_context.services, "Store Value data", settings.lastValueFile, "*.vts", true)) {
     BusyCursor busy;
     ValToSendSet& vts = m_context.dataSet.vts;
-    const std::string path(settings.lastValueFile, strnlen(settings.lastValueFile, kSettingsPathBytes));
+    const std::string path = settings.lastValueFile;
     // Writing clears the changed marks; a save that fails must leave them.
     const uint8_t changed[3] = {vts.param.header.isChanged, vts.info.header.isChanged, vts.calib.header.isChanged};
     std::string error;
@@ -565,6 +554,7 @@ bool MainPanel::Store() {
       std::string name;
       SplitFileName(path, name);
       SetText(vts.name, name);
+      AddRecentValueFile(settings, path);
       SaveSettings();
       ShowConfigName(path);
     } else {

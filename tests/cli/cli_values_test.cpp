@@ -43,10 +43,10 @@ TEST_F(CliValues, NewShowAndImageOfAValueFile) {
 
   run = RunCli(Project() + "values show " + Quoted(vts));
   ASSERT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_NE(run.out.find("param\tspeed\t12.5\t\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("param\ttemp.temp[0]\t-7\t\n"), std::string::npos);
-  EXPECT_NE(run.out.find("calib\tcrc\t0\t\n"), std::string::npos);
-  EXPECT_EQ(run.out.find("param\ttemp\t"), std::string::npos) << "containers carry no value";
+  EXPECT_NE(run.out.find("param:speed=12.5\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("param:temp.temp[0]=-7\n"), std::string::npos);
+  EXPECT_NE(run.out.find("calib:crc=0\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("param:temp="), std::string::npos) << "containers carry no value";
 
   const std::string image = (m_dir / "param.bin").string();
   run = RunCli(Project() + "values image " + Quoted(vts) + " param " + Quoted(image));
@@ -67,9 +67,9 @@ TEST_F(CliValues, SetChangesValuesByPathAndRefusesUnknownOnes) {
                     Quoted((m_dir / "more.txt").string()));
   ASSERT_EQ(run.exitCode, 0) << run.out;
   run = RunCli(Project() + "values show " + Quoted(vts));
-  EXPECT_NE(run.out.find("param\tspeed\t99.9\t"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("param\ttemp.temp[1]\t-32768\t"), std::string::npos) << "clamped to the field";
-  EXPECT_NE(run.out.find("calib\tcrc\t7\t"), std::string::npos);
+  EXPECT_NE(run.out.find("param:speed=99.94\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("param:temp.temp[1]=-32768\n"), std::string::npos) << "clamped to the field";
+  EXPECT_NE(run.out.find("calib:crc=7\n"), std::string::npos);
 
   const auto before = Bytes(vts);
   run = RunCli(Project() + "values set " + Quoted(vts) + " param:speed=1 param:nothing=2");

@@ -32,9 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   SettingsBlock settings;
   if (!ReadInitFile(dir, settings)) return 0;
-  (void)MainTitleText(static_cast<uint16_t>(settings.portIndex), settings.lastValueFile[0], settings.lastValueFile);
+  (void)MainTitleText(static_cast<uint16_t>(settings.portIndex),
+                      settings.lastValueFile.empty() ? ' ' : settings.lastValueFile[0], settings.lastValueFile);
   if (WriteInitFile(dir, settings) != 0) __builtin_trap();
   SettingsBlock again;
-  if (!ReadInitFile(dir, again)) __builtin_trap();
+  SettingsRead status = SettingsRead::kMissing;
+  if (!ReadInitFile(dir, again, &status)) __builtin_trap();
+  // What was read is written so that it reads back the same.
+  if (status != SettingsRead::kText || again.portIndex != settings.portIndex ||
+      again.askBeforeSend != settings.askBeforeSend)
+    __builtin_trap();
   return 0;
 }

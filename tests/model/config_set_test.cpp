@@ -4,7 +4,7 @@
 
 #include "config_fixture.h"
 #include "pack.h"
-#include "settings.h"
+#include "settings.h"  // MainTitleText
 #include "struct_pack_file.h"
 
 namespace tavomark {
@@ -168,73 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"/work.d/file", "", "file"}, SplitCase{"/work/file.backup", "", "file.backup"},
                       SplitCase{"*.cfg", "cfg", "*"}, SplitCase{"plain", "", "plain"}, SplitCase{"", "", ""},
                       SplitCase{"mixed/dir\\name.txt", "txt", "name"}));
-
-// ---- settings file ------------------------------------------------------------------
-
-class SettingsTest : public test::ProjectDirTest {};
-
-TEST_F(SettingsTest, RoundTripOfTheWholeBlock) {
-  SettingsBlock s;
-  s.portIndex = -2;
-  SetText(s.lastValueFile, "/data/values/demo.vts");
-  SetText(s.lastNewValueFile, std::string(400, 'x'));  // cut to 259
-  ASSERT_EQ(WriteInitFile(m_dir, s), 0);
-  const auto bytes = Bytes(Path("tavomark.ini"));
-  ASSERT_EQ(bytes.size(), 1050u);
-  EXPECT_EQ(bytes[0], 0xFE);
-  EXPECT_EQ(bytes[1], 0xFF);
-  EXPECT_EQ(bytes[2], '/');
-  EXPECT_EQ(bytes[2 + 3 * 260], 'x');
-
-  SettingsBlock back;
-  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
-  EXPECT_EQ(back.portIndex, -2);
-  EXPECT_STREQ(back.lastValueFile, "/data/values/demo.vts");
-  EXPECT_EQ(std::string(back.lastNewValueFile), std::string(259, 'x'));
-}
-
-// The view settings ride behind the 1042-byte block: a block written by an
-// older version reads with them off, and their tail is tagged.
-TEST_F(SettingsTest, ViewSettingsTailIsTaggedAndOptional) {
-  SettingsBlock s;
-  s.portIndex = 3;
-  s.liveShowCalib = 1;
-  ASSERT_EQ(WriteInitFile(m_dir, s), 0);
-  std::vector<uint8_t> bytes = Bytes(Path("tavomark.ini"));
-  const std::vector<uint8_t> tail(bytes.begin() + 1042, bytes.end());
-  EXPECT_EQ(tail, (std::vector<uint8_t>{'T', 'M', 'X', '1', 0, 1, 0, 0}));
-
-  SettingsBlock back;
-  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
-  EXPECT_EQ(back.liveEditChannels, 0);
-  EXPECT_EQ(back.liveShowCalib, 1);
-
-  bytes.resize(1042);
-  WriteBytes(Path("tavomark.ini"), bytes);
-  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
-  EXPECT_EQ(back.portIndex, 3);
-  EXPECT_EQ(back.liveShowCalib, 0);
-
-  bytes.insert(bytes.end(), {'X', 'X', 'X', '1', 1, 1, 0, 0});
-  WriteBytes(Path("tavomark.ini"), bytes);
-  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
-  EXPECT_EQ(back.liveEditChannels, 0) << "an unknown tail is ignored";
-}
-
-TEST_F(SettingsTest, ShortOrMissingFileFailsAndClearsTheFields) {
-  SettingsBlock s;
-  s.portIndex = 4;
-  SetText(s.lastHeaderFile, "/h/main.h");
-  EXPECT_EQ(ReadInitFile(m_dir, s), 0);
-  EXPECT_EQ(s.portIndex, 0);
-  EXPECT_STREQ(s.lastHeaderFile, "");
-
-  WriteBytes(Path("tavomark.ini"), std::vector<uint8_t>(1041, 'a'));
-  s.portIndex = 4;
-  EXPECT_EQ(ReadInitFile(m_dir, s), 0);
-  EXPECT_EQ(s.portIndex, 0);
-  EXPECT_STREQ(s.lastValueFile, "");
-}
 
 TEST(MainTitle, CodeWithLeadingZerosLetterAndFileName) {
   EXPECT_EQ(MainTitleText(315, 'C', ""), "TQ0315C_USER Rev.AB - ");

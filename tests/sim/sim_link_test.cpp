@@ -5,9 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
-#include "port_transport.h"
+#include "port_table.h"
 #include "protocol_engine.h"
 #include "request_waiter.h"
 #include "sim_process.h"
@@ -20,15 +19,15 @@ constexpr uint16_t kDev = 258;
 class SimLink : public ::testing::Test {
  protected:
   // Starts the simulator and an engine; the port is the simulator's pty,
-  // numbered through TAVOMARK_PORTS.
+  // added to the engine's port table.
   void Start(std::vector<std::string> args) {
     std::string error;
     ASSERT_TRUE(m_sim.Start(args, error)) << error;
-    ASSERT_EQ(::setenv("TAVOMARK_PORTS", m_sim.PortPath().c_str(), 1), 0);
-    const auto port = link::ComNumberOfPath(m_sim.PortPath());
+    link::EngineOptions options;
+    const auto port = options.ports->AddPath(m_sim.PortPath());
     ASSERT_TRUE(port) << m_sim.PortPath();
     m_port = *port;
-    m_engine = std::make_unique<link::ProtocolEngine>(m_waiter);
+    m_engine = std::make_unique<link::ProtocolEngine>(m_waiter, std::move(options));
     ASSERT_TRUE(m_engine->TlinkInit());
   }
   void TearDown() override {

@@ -47,6 +47,7 @@ class CalibTabTest : public ProjectDirTest {
     ASSERT_EQ(LoadValToSendSet(Path("tavomark.dat"), m_data.vts), 1);
     ASSERT_EQ(UpdateDataSet(m_data, m_dir), kVtsOk);
     link::EngineOptions options;
+    options.ports = m_ports;
     options.tickPeriod = std::chrono::milliseconds(20);
     m_engine = std::make_unique<link::ProtocolEngine>(m_waiter, options);
     ASSERT_TRUE(m_engine->TlinkInit());
@@ -54,8 +55,9 @@ class CalibTabTest : public ProjectDirTest {
       QStringList args = {"--project", QString::fromStdString(m_dir.string()), "--values",
                           QString::fromStdString(Path("tavomark.dat").string())};
       ASSERT_TRUE(m_device.Start(args + simArgs));
-      const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
-      ASSERT_TRUE(port.has_value());
+      std::string error;
+      const std::optional<int32_t> port = link::ParsePortOption(m_device.Path(), *m_ports, error);
+      ASSERT_TRUE(port.has_value()) << error;
       uint8_t liveSize = 0;
       ASSERT_TRUE(m_engine->TlinkOpenComm(*port, 315, liveSize));
     }
@@ -103,6 +105,7 @@ class CalibTabTest : public ProjectDirTest {
 
   DataSet m_data = CreateDataSet();
   SettingsBlock m_settings;
+  std::shared_ptr<link::PortTable> m_ports = std::make_shared<link::PortTable>();
   ui::ScriptedUiServices m_services;
   link::ConditionWaiter m_waiter;
   SimDevice m_device;

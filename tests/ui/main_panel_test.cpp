@@ -49,16 +49,11 @@ TEST(CheckRevision, ComparesProjectCodeAndLetter) {
   EXPECT_EQ(text, "Invalid Info Data");
 }
 
-TEST(PortNames, RingLabelsAndCommandLineNames) {
+TEST(PortNames, RingLabels) {
   const std::vector<link::NumberedPort> table = {{1, "/dev/ttyS0"}, {3, "COM3"}, {5, "/dev/pts/4"}};
   const std::vector<std::pair<int32_t, const char*>> labels = {
       {-2, "T_CAN"}, {-1, "T_SER"}, {-3, ""}, {1, "COM1 (ttyS0)"}, {3, "COM3"}, {5, "COM5 (pts/4)"}};
   for (const auto& [port, label] : labels) EXPECT_EQ(ui::PortRingLabel(port, table), label) << port;
-  EXPECT_EQ(ui::ResolvePortOption("-1"), -1);
-  EXPECT_EQ(ui::ResolvePortOption("com12"), 12);
-  EXPECT_EQ(ui::ResolvePortOption("T_CAN"), -2);
-  for (const char* bad : {"0", "256", "-3", "COM0", "COMx", "", "3x"})
-    EXPECT_FALSE(ui::ResolvePortOption(bad).has_value()) << bad;
 }
 
 // --- start-up -------------------------------------------------------------
@@ -66,14 +61,30 @@ TEST(PortNames, RingLabelsAndCommandLineNames) {
 TEST_F(AppTest, MissingSettingsFileStartsWithPortZeroAndWritesANewOne) {
   ASSERT_EQ(StartApp(), 0);
   EXPECT_EQ(Control<QComboBox>("RINGport")->count(), 0);
-  const std::vector<uint8_t> bytes = Bytes(Path("tavomark.ini"));
-  ASSERT_EQ(bytes.size(), 1050u);
-  EXPECT_EQ(bytes[0], 0);
-  EXPECT_EQ(bytes[1], 0);
+  SettingsBlock saved;
+  SettingsRead status = SettingsRead::kMissing;
+  ASSERT_EQ(ReadInitFile(m_dir, saved, &status), 1);
+  EXPECT_EQ(status, SettingsRead::kText);
+  EXPECT_EQ(saved.portIndex, 0);
   EXPECT_EQ(Title(), kTitleWithoutFile);
   EXPECT_EQ(Panel().ActivePanel(), kHelpPanel);
   EXPECT_TRUE(Panel().Child(kHelpPanel)->IsActive());
   EXPECT_TRUE(m_services.shown.empty());
+}
+
+// The binary settings block of older versions is read once and written as
+// text at start, before anything else changes it.
+TEST_F(AppTest, OldBinarySettingsAreRewrittenAsTextAtStart) {
+  std::vector<uint8_t> block(1042, 0);
+  block[0] = 4;
+  WriteBytes(Path("tavomark.ini"), block);
+  ASSERT_EQ(StartApp({4}), 0);
+  SettingsBlock saved;
+  SettingsRead status = SettingsRead::kMissing;
+  ASSERT_EQ(ReadInitFile(m_dir, saved, &status), 1);
+  EXPECT_EQ(status, SettingsRead::kText);
+  EXPECT_EQ(saved.portIndex, 4);
+  EXPECT_EQ(Control<QComboBox>("RINGport")->currentData().toInt(), 4);
 }
 
 // The main timer runs at 200 ms unless told otherwise; a period out of
@@ -97,7 +108,7 @@ TEST_P(LastValueFileTest, RestoredOnlyWhenCompatible) {
   SaveConfig(MakeConfig(315, GetParam()));
   SaveValues(Path("run7.vts"), MakeConfig(315, GetParam()));
   SettingsBlock settings;
-  SetText(settings.lastValueFile, Path("run7.vts").string());
+  settings.lastValueFile = Path("run7.vts").string();
   settings.portIndex = 4;
   ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
 
@@ -294,7 +305,7 @@ TEST_P(LoadFailureTest, RefusedFileLeavesValuesAndPathAlone) {
   Control("CBload")->click();
   ExpectOneMessage("Load", c.text);
   EXPECT_EQ(m_app->Data().vts.param.items, before);
-  EXPECT_STREQ(SavedSettings().lastValueFile, "");
+  EXPECT_EQ(SavedSettings().lastValueFile, "");
   EXPECT_EQ(Title(), kTitleWithoutFile);
 }
 

@@ -6,11 +6,15 @@
 #include <QApplication>
 
 #include <clocale>
-#include <cstdlib>
+#include <vector>
 
 int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
+  std::vector<char*> qtArgs(argv, argv + argc);
+  char platform[] = "-platform";
+  char offscreen[] = "offscreen";
+  qtArgs.insert(qtArgs.begin() + 1, {platform, offscreen});
+  int qtArgc = static_cast<int>(qtArgs.size());
+  QApplication app(qtArgc, qtArgs.data());
   std::setlocale(LC_NUMERIC, "C");
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

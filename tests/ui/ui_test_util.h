@@ -20,6 +20,7 @@
 #include "config_fixture.h"
 #include "main_panel.h"
 #include "platform_services.h"
+#include "port_table.h"
 
 namespace tavomark::test {
 
@@ -81,6 +82,7 @@ class AppTest : public ProjectDirTest {
     ui::StartOptions options;
     options.projectDir = m_dir;
     options.port = port;
+    options.engine.ports = m_portTable;
     options.engine.listPorts = [this](std::vector<int32_t>& list, const link::PortScan&) { list = m_ports; };
     options.engine.tickPeriod = std::chrono::milliseconds(20);
     if (panels) options.panels = *panels;
@@ -92,8 +94,9 @@ class AppTest : public ProjectDirTest {
   // Starts tavomark-sim with args and the program with its port preselected.
   void StartWithDevice(const QStringList& args) {
     ASSERT_TRUE(m_device.Start(args));
-    const std::optional<int32_t> port = ui::ResolvePortOption(m_device.Path());
-    ASSERT_TRUE(port.has_value());
+    std::string error;
+    const std::optional<int32_t> port = link::ParsePortOption(m_device.Path(), *m_portTable, error);
+    ASSERT_TRUE(port.has_value()) << error;
     m_port = *port;
     ASSERT_EQ(StartApp({m_port}, m_port), 0);
   }
@@ -122,6 +125,8 @@ class AppTest : public ProjectDirTest {
 
   ui::ScriptedUiServices m_services;
   std::vector<int32_t> m_ports;
+  // The program's ports: the simulator's pseudo-terminal joins it.
+  std::shared_ptr<link::PortTable> m_portTable = std::make_shared<link::PortTable>();
   int m_quits = 0;
   SimDevice m_device;  // destroyed after the program
   int32_t m_port = 0;
