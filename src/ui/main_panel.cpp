@@ -17,6 +17,7 @@
 #include "fixed_text.h"
 #include "names.h"
 #include "par_panel.h"
+#include "traffic_window.h"
 #include "settings.h"
 #include "ui_main_panel.h"
 #include "platform_services.h"
@@ -138,11 +139,25 @@ void MainPanel::BuildMenus() {
   add(device, "Send", "S&end", QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
     RunParCommand([](ParPanel& panel) { panel.Send(); });
   });
+  device->addSeparator();
+  add(device, "Traffic", "&Traffic...", QKeySequence(Qt::CTRL | Qt::Key_T),
+      [this] { (void)ShowTraffic(this, m_context.engine, m_context.services); });
 
   QMenu* view = bar->addMenu("&View");
   add(view, "Parameters", "&Parameters", QKeySequence(Qt::CTRL | Qt::Key_1), [this] { ChangePanel(kParPanel); });
   add(view, "Monitor", "&Monitor", QKeySequence(Qt::CTRL | Qt::Key_2), [this] { ChangePanel(kLivePanel); });
   add(view, "Edit", "&Edit", QKeySequence(Qt::CTRL | Qt::Key_3), [this] { ChangePanel(kEditPanel); });
+  view->addSeparator();
+  // Undoes "Don't ask again" of the question before a send.
+  QAction* ask = add(view, "AskBeforeSend", "&Ask Before Sending", {}, [] {});
+  ask->setCheckable(true);
+  ask->setChecked(m_context.settings.askBeforeSend);
+  connect(view, &QMenu::aboutToShow, ask, [this, ask] { ask->setChecked(m_context.settings.askBeforeSend); });
+  connect(ask, &QAction::toggled, this, [this](bool on) {
+    if (m_context.settings.askBeforeSend == on) return;
+    m_context.settings.askBeforeSend = on;
+    SaveSettings();
+  });
 
   QMenu* help = bar->addMenu("&Help");
   add(help, "About", "&About", QKeySequence(Qt::Key_F1), [this] { ChangePanel(kHelpPanel); });

@@ -206,6 +206,35 @@ TEST_F(WindowTest, MenusRunThePanelCommandsAndTheStatusBarSaysWhereWeAre) {
   // The dialog started in the project folder: no value file was used yet.
   ASSERT_FALSE(m_services.fileRequests.empty());
   EXPECT_EQ(m_services.fileRequests[0].directory, m_dir.string());
+  m_services.Clear();
+
+  // A loaded file heads the recent files, kept in the settings; the next
+  // dialog starts in its folder.
+  std::filesystem::create_directories(Path("sets"));
+  SaveValues(Path("sets/first.vts"), EditConfig());
+  m_services.files = {Path("sets/first.vts").string()};
+  Panel().MenuAction("Load")->trigger();
+  ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
+  const SettingsBlock saved = SavedSettings();
+  ASSERT_FALSE(saved.recentValueFiles.empty());
+  EXPECT_EQ(saved.recentValueFiles.front(), Path("sets/first.vts").string());
+  m_services.files = {std::nullopt};
+  Panel().MenuAction("Load")->trigger();
+  EXPECT_EQ(m_services.fileRequests.back().directory, Path("sets").string());
+
+  // "Don't ask again" is undone from the View menu, and remembered.
+  QAction* ask = Panel().MenuAction("AskBeforeSend");
+  m_app->Settings().askBeforeSend = false;
+  ask->setChecked(false);
+  ask->trigger();
+  EXPECT_TRUE(m_app->Settings().askBeforeSend);
+  EXPECT_TRUE(SavedSettings().askBeforeSend);
+
+  Panel().MenuAction("Traffic")->trigger();
+  QWidget* traffic = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->windowTitle().contains("Traffic") && top->isVisible()) traffic = top;
+  EXPECT_NE(traffic, nullptr);
 }
 
 }  // namespace
