@@ -57,13 +57,14 @@ constexpr FlagKey kFlagKeys[] = {{"LiveEditChannels", &SettingsBlock::liveEditCh
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Whether a value reads back as written: INI lines end at a line break, the
-// reader trims blanks at both ends and takes " ;" as the start of a comment.
+// reader trims blanks at both ends and takes " ;" as the start of a comment,
+// and a file with control bytes is not taken for text at all.
 bool Storable(std::string_view text) {
   if (text.empty()) return true;
   if (IsBlank(text.front()) || IsBlank(text.back())) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\n' || c == '\r' || c == '\0') return false;
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
     if (c == ';' && i > 0 && IsBlank(text[i - 1])) return false;
   }
   return true;

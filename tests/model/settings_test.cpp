@@ -159,12 +159,17 @@ TEST_F(SettingsTest, TextThatCannotBeStoredIsWrittenEmpty) {
   s.lastValueFile = "/a\nSelector=9";
   s.lastHeaderFile = "/h/x ;comment";
   s.lastStructTextFile = "/ok.txt";
+  s.lastNewValueFile = "/old\x05" "block.vts";  // a control byte, as an old block may hold
+  s.portIndex = 3;
   ASSERT_EQ(WriteInitFile(m_dir, s), 0);
   SettingsBlock back;
-  ASSERT_EQ(ReadInitFile(m_dir, back), 1);
-  EXPECT_EQ(back.portIndex, 0) << "a line break cannot smuggle an entry in";
+  SettingsRead status = SettingsRead::kMissing;
+  ASSERT_EQ(ReadInitFile(m_dir, back, &status), 1);
+  EXPECT_EQ(status, SettingsRead::kText) << "what is written reads back as text";
+  EXPECT_EQ(back.portIndex, 3) << "a line break cannot smuggle an entry in";
   EXPECT_EQ(back.lastValueFile, "");
   EXPECT_EQ(back.lastHeaderFile, "");
+  EXPECT_EQ(back.lastNewValueFile, "");
   EXPECT_EQ(back.lastStructTextFile, "/ok.txt");
 }
 
