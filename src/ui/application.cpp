@@ -74,6 +74,7 @@ int Application::Start(StartOptions options) {
     if (read != SettingsRead::kText) SaveSettings();
     RestoreLastValueFile();
   }
+  LoadFolders(m_services, m_settings);
 
   // The engine exists from here on so the panels can hold it; its ticks
   // start only after the panels are in place.
@@ -118,6 +119,7 @@ void Application::RestoreLastValueFile() {
 }
 
 void Application::SaveSettings() {
+  StoreFolders(m_services, m_settings);
   if (WriteInitFile(m_projectDir, m_settings) != 0)
     m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
 }

@@ -13,6 +13,7 @@
 
 #include "diff_dialog.h"
 #include "names.h"
+#include "settings.h"
 
 namespace tavomark::ui {
 
@@ -21,6 +22,15 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
+
+std::string UiServices::LastFolder(const std::string& kind) const {
+  const auto found = m_lastFolders.find(kind);
+  return found == m_lastFolders.end() ? std::string() : found->second;
+}
+
+void UiServices::SetLastFolder(const std::string& kind, std::string folder) {
+  if (!folder.empty()) m_lastFolders[kind] = std::move(folder);
+}
 
 void UiServices::MessagePopup(const std::string& title, const std::string& text, const std::string& detail) {
   if (text != "Done!") m_lastMessage = detail.empty() ? text : text + ": " + detail;
@@ -172,10 +182,12 @@ FileDialogRequest MakeFileDialogRequest(const std::string& title, const std::str
 int SelectPath(UiServices& services, const std::string& title, std::string& path, const std::string& pattern,
                bool save) {
   FileDialogRequest request = MakeFileDialogRequest(title, path, pattern, save);
+  if (request.directory.empty()) request.directory = services.LastFolder(request.filter);
   if (request.directory.empty()) request.directory = services.DefaultDirectory();
   const std::optional<std::string> chosen = services.FileSelectPopup(request);
   if (!chosen || chosen->empty()) return 0;
   path = *chosen;
+  services.SetLastFolder(request.filter, std::filesystem::path(path).parent_path().string());
   return 1;
 }
 
@@ -192,6 +204,27 @@ int SelectPath(UiServices& services, const std::string& title, char* path, std::
   std::memset(path, 0, capacity);
   std::memcpy(path, text.data(), text.size());
   return 1;
+}
+
+namespace {
+
+// The dialog filter of each remembered folder.
+constexpr std::pair<const char*, std::string SettingsFolders::*> kFolderKinds[] = {
+    {"*.vts", &SettingsFolders::value},         {"*.h", &SettingsFolders::header},
+    {"*.txt", &SettingsFolders::structText},    {"*.csv", &SettingsFolders::recording},
+    {"*.img", &SettingsFolders::backup}};
+
+}  // namespace
+
+void LoadFolders(UiServices& services, const SettingsBlock& settings) {
+  for (const auto& [kind, folder] : kFolderKinds) services.SetLastFolder(kind, settings.folders.*folder);
+}
+
+void StoreFolders(const UiServices& services, SettingsBlock& settings) {
+  for (const auto& [kind, folder] : kFolderKinds) {
+    std::string last = services.LastFolder(kind);
+    if (!last.empty()) settings.folders.*folder = std::move(last);
+  }
 }
 
 BusyCursor::BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "value_diff.h"
 
 class QWidget;
+
+namespace tavomark {
+struct SettingsBlock;
+}
 
 namespace tavomark::ui {
 
@@ -45,6 +50,10 @@ class UiServices {
   // path yet (the project folder); empty: the current directory.
   void SetDefaultDirectory(std::string directory) { m_defaultDirectory = std::move(directory); }
   [[nodiscard]] const std::string& DefaultDirectory() const { return m_defaultDirectory; }
+  // The folder of the last file chosen for a kind of file (the dialog's
+  // filter, "*.vts"); empty when none was chosen yet.
+  [[nodiscard]] std::string LastFolder(const std::string& kind) const;
+  void SetLastFolder(const std::string& kind, std::string folder);
   // The records a write would change (summary above them), with Send and
   // Cancel and a "Don't ask again" box. By default a plain confirmation.
   virtual WriteConfirmation ConfirmWrite(const std::string& title, const std::string& summary,
@@ -64,6 +73,7 @@ class UiServices {
  private:
   std::string m_lastMessage;
   std::string m_defaultDirectory;
+  std::map<std::string, std::string> m_lastFolders;
 };
 
 // The real pop-ups: Qt message boxes, input dialogs and the Qt file dialog,
@@ -131,7 +141,8 @@ class ScriptedUiServices final : public UiServices {
                                                       const std::string& pattern, bool save);
 
 // Lets the user choose a file, starting in the folder of path, else in the
-// services' default directory. Returns 1 and updates path when a non-empty path
+// folder of the last file of that kind, else in the services' default
+// directory; the chosen file's folder is remembered for its kind. Returns 1 and updates path when a non-empty path
 // was chosen, else 0 with path unchanged.
 [[nodiscard]] int SelectPath(UiServices& services, const std::string& title, std::string& path,
                              const std::string& pattern, bool save);
@@ -139,6 +150,11 @@ class ScriptedUiServices final : public UiServices {
 // a choice that does not fit is refused with 0).
 [[nodiscard]] int SelectPath(UiServices& services, const std::string& title, char* path, std::size_t capacity,
                              const std::string& pattern, bool save);
+
+// The remembered folders travel in the settings ([Folders]): value files,
+// headers, struct texts, recordings and backups.
+void LoadFolders(UiServices& services, const SettingsBlock& settings);
+void StoreFolders(const UiServices& services, SettingsBlock& settings);
 
 // What the user does to a panel (clicks, keys, wheel, menus, drops); repaints,
 // timers and the like are not. An inactive panel swallows these.

@@ -271,13 +271,9 @@ void TrafficWindow::ApplyFilters() {
 }
 
 bool TrafficWindow::SaveText() {
-  FileDialogRequest request;
-  request.title = "Save Traffic";
-  request.fileName = "traffic.txt";
-  request.filter = "*.txt";
-  request.save = true;
-  const std::optional<std::string> path = m_services.FileSelectPopup(request);
-  if (!path || path->empty()) return false;
+  std::string chosen = "traffic.txt";
+  if (!SelectPath(m_services, "Save Traffic", chosen, "*.txt", true)) return false;
+  const std::optional<std::string> path = chosen;
   std::string text = link::TraceHeaderLine() + "\n";
   for (int row = 0; row < m_model.rowCount(); ++row) text += link::FormatTraceLine(m_model.Frame(row)) + "\n";
   std::string error;

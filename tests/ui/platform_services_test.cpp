@@ -7,6 +7,7 @@
 
 #include "platform_services.h"
 #include "request_waiter.h"
+#include "settings.h"
 
 namespace tavomark::ui {
 namespace {
@@ -45,6 +46,30 @@ TEST(SelectPath, OnlyAChosenPathThatFitsReplacesThePath) {
   EXPECT_EQ(SelectPath(services, "Load Value data", field, sizeof field, "*.vts", false), 1);
   EXPECT_STREQ(field, "/a/fits.vts");
   EXPECT_EQ(services.unexpected, 0);
+}
+
+TEST(SelectPath, DialogStartsInTheLastFolderOfItsKindElseTheDefault) {
+  ScriptedUiServices services;
+  services.SetDefaultDirectory("/project");
+  services.files = {std::string("/x/y/a.txt"), std::nullopt, std::nullopt, std::nullopt};
+  std::string path;
+  ASSERT_EQ(SelectPath(services, "Import Struct", path, "*.txt", false), 1);
+  EXPECT_EQ(services.fileRequests[0].directory, "/project");
+  std::string other = "export.txt";
+  (void)SelectPath(services, "Export Struct", other, "*.txt", true);
+  EXPECT_EQ(services.fileRequests[1].directory, "/x/y") << "same kind";
+  std::string csv;
+  (void)SelectPath(services, "Record Live Data", csv, "*.csv", true);
+  EXPECT_EQ(services.fileRequests[2].directory, "/project") << "another kind";
+
+  // Kept in the settings and brought back at the next start.
+  SettingsBlock settings;
+  StoreFolders(services, settings);
+  EXPECT_EQ(settings.folders.structText, "/x/y");
+  EXPECT_EQ(settings.folders.recording, "");
+  ScriptedUiServices next;
+  LoadFolders(next, settings);
+  EXPECT_EQ(next.LastFolder("*.txt"), "/x/y");
 }
 
 TEST(EventLoopWaiter, WaitsNestAndEachReturnsOnceItsAnswerCame) {
