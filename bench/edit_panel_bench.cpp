@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "qt_bench.h"
 #include "application.h"
 #include "bench_timing.h"
 #include "config_editor.h"
@@ -60,15 +61,7 @@ void WriteFirmware(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Qt's offscreen platform: no display needed.
-  std::vector<char*> qtArgs(argv, argv + argc);
-  char platform[] = "-platform";
-  char offscreen[] = "offscreen";
-  qtArgs.insert(qtArgs.begin() + 1, {platform, offscreen});
-  int qtArgc = static_cast<int>(qtArgs.size());
-  QApplication app(qtArgc, qtArgs.data());
-  argc = qtArgc;
-  argv = qtArgs.data();
+  const tavomark::bench::OffscreenApp app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
 

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "qt_bench.h"
 #include "application.h"
 #include "port_table.h"
 #include "live_panel.h"
@@ -168,15 +169,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: live_rate_bench BIN_DIR PROJECT_DIR [seconds [period_ms ...]]\n");
     return 2;
   }
-  // Qt's offscreen platform: no display needed.
-  std::vector<char*> qtArgs(argv, argv + argc);
-  char platform[] = "-platform";
-  char offscreen[] = "offscreen";
-  qtArgs.insert(qtArgs.begin() + 1, {platform, offscreen});
-  int qtArgc = static_cast<int>(qtArgs.size());
-  QApplication app(qtArgc, qtArgs.data());
-  argc = qtArgc;
-  argv = qtArgs.data();
+  const tavomark::bench::OffscreenApp app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   const std::filesystem::path bin = argv[1];
   const std::filesystem::path project = argv[2];

@@ -4,31 +4,12 @@
 // Usage: window_probe PROJECT_DIR
 
 #include <QApplication>
-#include <QEvent>
 
 #include <clocale>
 #include <cstdio>
-#include <unistd.h>
 
 #include "application.h"
-
-namespace {
-
-// At the first paint the window is on the screen: say so and leave at once,
-// as the measurement ends there.
-class FirstPaint final : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      std::fputs("shown\n", stdout);
-      std::fflush(stdout);
-      ::_exit(0);
-    }
-    return QObject::eventFilter(watched, event);
-  }
-};
-
-}  // namespace
+#include "qt_bench.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -43,7 +24,7 @@ int main(int argc, char* argv[]) {
   options.projectDir = argv[1];
   options.portListAfterFirstPaint = true;
   if (program.Start(std::move(options)) != 0) return 1;
-  FirstPaint probe;
+  tavomark::bench::FirstPaint probe;
   program.Panel()->installEventFilter(&probe);
   return program.Run();
 }

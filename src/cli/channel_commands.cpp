@@ -28,16 +28,13 @@ namespace {
 constexpr std::array<const char*, kUserConfLists> kPageNames = {"all",    "highlight", "graph1", "graph2",
                                                                 "graph3", "calib",     "info"};
 
-std::string NameOf(const Record& r) { return std::string(r.varName, strnlen(r.varName, sizeof r.varName)); }
 
 // Every record below the root by its dotted path.
 std::unordered_map<std::string, std::size_t> PathIndex(const StructPack& monitor) {
   std::unordered_map<std::string, std::size_t> index;
   for (std::size_t position = 2; position <= monitor.records.size(); ++position) {
     const Record& r = monitor.records[position - 1];
-    std::string path;
-    GetFatherName(monitor, r, path, -1);
-    index.emplace(path + NameOf(r), position);
+    index.emplace(GetRecordPath(monitor, r), position);
   }
   return index;
 }
@@ -111,9 +108,7 @@ int Show(const CliContext& ctx, const Request& request) {
       const Record* r = GetStructPackRecord(config.monitor, static_cast<std::size_t>(position));
       std::string name = "(no such record)";
       if (r != nullptr) {
-        name.clear();
-        GetFatherName(config.monitor, *r, name, -1);
-        name += NameOf(*r);
+        name = GetRecordPath(config.monitor, *r);
       }
       std::cout << kPageNames[page] << ':' << slot << '=' << name << '\n';
     }

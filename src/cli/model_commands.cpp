@@ -94,12 +94,6 @@ bool LoadDataSet(const CliContext& ctx, const std::string& file, DataSet& data) 
   return true;
 }
 
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string LeafPath(const StructPack& pack, const Record& r);
 
 bool IsChrRecord(const Record& r) { return TextOf(r.varType) == "CHR"; }
@@ -204,12 +198,7 @@ int ValuesShow(const CliContext& ctx, const std::string& file) {
 }
 
 // A leaf's path as `values show` prints it: its ancestors below the root, then its name.
-std::string LeafPath(const StructPack& pack, const Record& r) {
-  std::string path;
-  GetFatherName(pack, r, path, -1);
-  path += TextOf(r.varName);
-  return path;
-}
+std::string LeafPath(const StructPack& pack, const Record& r) { return GetRecordPath(pack, r); }
 
 // Leaf paths of the three blocks, each built once, to their list positions.
 class LeafIndex {
@@ -247,8 +236,8 @@ bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
     std::cerr << "expected block:path=value, got \"" << assignment << "\"\n";
     return false;
   }
-  const std::string block = Trimmed(assignment.substr(0, colon));
-  const std::string path = Trimmed(assignment.substr(colon + 1, equals - colon - 1));
+  const std::string block = TrimSpaces(assignment.substr(0, colon));
+  const std::string path = TrimSpaces(assignment.substr(colon + 1, equals - colon - 1));
   // Only the blanks around the '=' go: a "CHR" value may be a blank itself.
   std::string value = assignment.substr(equals + 1);
   const int tab = block == "param" ? 0 : block == "info" ? 1 : block == "calib" ? 2 : -1;
@@ -262,7 +251,7 @@ bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
     return false;
   }
   const Record& r = GetTabIndexedStruct(data.config, tab).records[position - 1];
-  const std::string trimmed = Trimmed(value);
+  const std::string trimmed = TrimSpaces(value);
   if (!IsChrRecord(r) || trimmed.size() == 1 || (!trimmed.empty() && trimmed.front() == '"')) value = trimmed;
   double parsed = 0.0;
   std::string error;
@@ -306,7 +295,7 @@ bool ReadAssignments(const std::string& from, std::vector<std::string>& all) {
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     line = line.substr(0, line.find('#'));
-    if (!Trimmed(line).empty()) all.push_back(line);
+    if (!TrimSpaces(line).empty()) all.push_back(line);
   }
 }
 

@@ -25,4 +25,12 @@ std::string_view TextOf(const char (&field)[N]) {
   return std::string_view(field, ::strnlen(field, N));
 }
 
+// The text without the blanks that pad it on either side (numbers are
+// formatted to a width).
+inline std::string TrimSpaces(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
 }  // namespace tavomark

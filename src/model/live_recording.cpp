@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "atomic_file.h"
+#include "fixed_text.h"
 #include "strict_number.h"
 #include "value_codec.h"
 
@@ -16,14 +17,9 @@ namespace {
 
 constexpr const char* kFirstLine = "# tavomark live recording";
 
-std::string NameOf(const Record& r) { return std::string(r.varName, strnlen(r.varName, sizeof r.varName)); }
 std::string UnitOf(const Record& r) { return std::string(r.unit, strnlen(r.unit, sizeof r.unit)); }
 
-std::string PathOf(const StructPack& pack, const Record& r) {
-  std::string path;
-  GetFatherName(pack, r, path, -1);
-  return path + NameOf(r);
-}
+std::string PathOf(const StructPack& pack, const Record& r) { return GetRecordPath(pack, r); }
 
 std::string HeaderOf(const StructPack& pack, const Record& r) {
   const std::string unit = UnitOf(r);
@@ -59,12 +55,6 @@ bool SplitCsv(const std::string& line, std::vector<std::string>& fields) {
   }
   fields.push_back(field);
   return !quoted;
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // The value a cell shows back as a number: the character (or "\NN") of a
@@ -167,7 +157,7 @@ bool LiveRecorder::Write(double seconds, std::span<const uint8_t> live, std::str
                                          m_monitor->header.swapDataBlock))
       continue;
     const std::string text = ValToString(*r, value);
-    row += CsvField(IsChr(*r) ? text : Trimmed(text));
+    row += CsvField(IsChr(*r) ? text : TrimSpaces(text));
   }
   row += '\n';
   if (std::fwrite(row.data(), 1, row.size(), m_file) != row.size() || std::fflush(m_file) != 0) {

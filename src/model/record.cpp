@@ -257,4 +257,11 @@ int GetFatherName(const StructPack& pack, const Record& record, std::string& tex
   return 1;
 }
 
+std::string GetRecordPath(const StructPack& pack, const Record& record) {
+  std::string path;
+  (void)GetFatherName(pack, record, path, -1);
+  path += TextOf(record.varName);
+  return path;
+}
+
 }  // namespace tavomark

@@ -124,5 +124,8 @@ using RecordVisitor =
 // Appends the dotted names of the record's ancestors below the root to text
 // ("A.B."); depth limits how many (negative: no limit). Returns 1.
 int GetFatherName(const StructPack& pack, const Record& record, std::string& text, int depth);
+// The record's path as the user sees it everywhere: its ancestors below the
+// root, dotted, then its own name ("A.B.name").
+[[nodiscard]] std::string GetRecordPath(const StructPack& pack, const Record& record);
 
 }  // namespace tavomark

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "fixed_text.h"
 #include "value_codec.h"
 
 namespace tavomark {
@@ -11,18 +12,6 @@ namespace tavomark {
 namespace {
 
 std::string TextOf(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
-
-std::string PathOf(const StructPack& pack, const Record& record) {
-  std::string path;
-  (void)GetFatherName(pack, record, path, -1);
-  return path + TextOf(record.varName, sizeof record.varName);
-}
-
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 bool ItemsDiffer(std::span<const uint8_t> left, std::span<const uint8_t> right) {
   if (left.empty() || right.empty()) return true;
@@ -67,9 +56,9 @@ std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& devi
     ValueDiff diff;
     diff.page = page;
     diff.position = position;
-    diff.path = PathOf(layout, *record);
-    diff.deviceValue = held.empty() ? "-" : Trimmed(ValToString(*record, static_cast<double>(ItemValue(held))));
-    diff.sendValue = sent.empty() ? "-" : Trimmed(ValToString(*record, static_cast<double>(ItemValue(sent))));
+    diff.path = GetRecordPath(layout, *record);
+    diff.deviceValue = held.empty() ? "-" : TrimSpaces(ValToString(*record, static_cast<double>(ItemValue(held))));
+    diff.sendValue = sent.empty() ? "-" : TrimSpaces(ValToString(*record, static_cast<double>(ItemValue(sent))));
     diff.unit = TextOf(record->unit, sizeof record->unit);
     diffs.push_back(std::move(diff));
   }

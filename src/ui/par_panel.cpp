@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "device_backup.h"
+#include "fixed_text.h"
 #include "platform_services.h"
 #include "protocol_engine.h"
 #include "settings.h"
@@ -49,13 +50,6 @@ constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
 constexpr const char* kEditTitle = "Edit Value";
 
-// The text of a value cell: the number without the padding that aligns it in
-// files and logs (the column aligns it on the right).
-std::string Trimmed(std::string text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : text.substr(first);
-}
-
 // The leaf whose bytes reach into the image's last two bytes holds the
 // checksum word, which a send computes.
 bool IsChecksumWord(const StructPack& pack, const Record& record) {
@@ -63,11 +57,6 @@ bool IsChecksumWord(const StructPack& pack, const Record& record) {
   return record.IsLeaf() && size >= 2 && unsigned{record.offset} + unsigned{record.byteSize} > size - 2;
 }
 
-std::string RecordPath(const StructPack& pack, const Record& record) {
-  std::string path;
-  (void)GetFatherName(pack, record, path, -1);
-  return path + std::string(record.varName, strnlen(record.varName, sizeof record.varName));
-}
 
 
 // Widths fitted once per rebuild from what a cell can hold: the widest of a
@@ -80,7 +69,7 @@ void FitValueColumns(QTreeView& tree, const StructPack& pack) {
   for (const Record& record : pack.records) {
     if (record.IsLeaf()) {
       for (double limit : {record.minValue, record.maxValue}) {
-        const std::string shown = Trimmed(ValToString(record, limit));
+        const std::string shown = TrimSpaces(ValToString(record, limit));
         valueWidth = std::max(valueWidth, digits.horizontalAdvance(QString::fromStdString(shown)));
       }
     }
@@ -255,7 +244,9 @@ void ParPanel::SetUpSide(ParSide which, QTabWidget* tab, const std::array<QTreeV
     page.model->SetCellText([this, which, index](const Record& record, std::size_t position, int column) {
       if (column == kColumnUnit) return SetRecordShowValue(record);
       if (column != kColumnValue) return std::string();
-      return Trimmed(
+      // Without the padding that aligns numbers in files and logs: the column
+      // aligns them on the right.
+      return TrimSpaces(
           ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), index)));
     });
     // Numbers right-aligned in a font whose digits share one width, so the
@@ -699,7 +690,7 @@ bool ParPanel::EditValue(int page, std::size_t position, const QString& text) {
   if (!IsValueEditable(page, position)) return false;
   const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, page);
   const Record& record = *GetStructPackRecord(pack, position);
-  const std::string path = RecordPath(pack, record);
+  const std::string path = GetRecordPath(pack, record);
   const std::string entry = text.toStdString();
   double value = 0.0;
   std::string error;
@@ -714,7 +705,7 @@ bool ParPanel::EditValue(int page, std::size_t position, const QString& text) {
   const auto after = static_cast<float>(value);
   if (before == after) return true;
   m_undo->push(new ValueEdit(*this, page, position, before, after,
-                             QString::fromStdString(path + " = " + Trimmed(ValToString(record, value)))));
+                             QString::fromStdString(path + " = " + TrimSpaces(ValToString(record, value)))));
   return true;
 }
 
