@@ -23,6 +23,7 @@ int main(int argc, char* argv[]) {
   tavomark::ui::StartOptions options;
   options.projectDir = argv[1];
   options.portListAfterFirstPaint = true;
+  options.panelsAfterFirstPaint = true;
   if (program.Start(std::move(options)) != 0) return 1;
   tavomark::bench::FirstPaint probe;
   program.Panel()->installEventFilter(&probe);

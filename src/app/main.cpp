@@ -176,6 +176,7 @@ int main(int argc, char* argv[]) {
                                                  : parsed.projectDir;
   options.engine.ports = tavomark::link::PortTable::FromEnvironment();
   options.portListAfterFirstPaint = true;
+  options.panelsAfterFirstPaint = true;
   if (const std::optional<int> panel = tavomark::ui::ResolveShowOption(parsed.show)) {
     options.showPanel = *panel;
   } else {

@@ -88,7 +88,9 @@ int Application::Start(StartOptions options) {
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     QObject::connect(app, &QGuiApplication::commitDataRequest, m_panel.get(),
                      [panel = m_panel.get()](QSessionManager&) { panel->RequestQuit(); });
-  if (!m_panel->InitChildPanels(options.panels)) return -1;
+  if (!(options.panelsAfterFirstPaint ? m_panel->InitChildPanelsAfterFirstPaint(options.panels)
+                                        : m_panel->InitChildPanels(options.panels)))
+    return -1;
   m_started = true;
 
   (void)m_panel->EnablePanel(kHelpPanel, true);
@@ -108,8 +110,9 @@ int Application::Start(StartOptions options) {
 
 void Application::RestoreLastValueFile() {
   const std::string path = m_settings.lastValueFile;
+  if (path.empty()) return;  // nothing to restore, nothing to write
   DataSet last = CreateDataSet();
-  const bool usable = !path.empty() && LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
+  const bool usable = LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
                       CheckPackCompatibility(last.config.param.header, m_data.config.param.header);
   if (!usable || !CopyDataSet(m_data, last)) {
     m_settings.lastValueFile.clear();

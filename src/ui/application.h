@@ -31,6 +31,9 @@ struct StartOptions {
   // The port list filled after the window's first paint instead of before
   // it is shown (the desktop program); Start fills it at once otherwise.
   bool portListAfterFirstPaint = false;
+  // Only the shown panel created before the window's first paint, the others
+  // right after it (the desktop program); Start creates them all otherwise.
+  bool panelsAfterFirstPaint = false;
   link::EngineOptions engine;
   std::array<ChildPanelFactory, kChildPanels> panels = DefaultChildPanels();
 };

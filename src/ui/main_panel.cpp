@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "fixed_text.h"
 #include "names.h"
@@ -244,22 +245,40 @@ MainPanel::~MainPanel() {
 }
 
 bool MainPanel::InitChildPanels(const std::array<ChildPanelFactory, kChildPanels>& factories) {
-  for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel}) {
-    const auto i = static_cast<std::size_t>(index);
-    if (!factories[i]) return false;
-    m_children[i] = factories[i](m_form->panelArea, m_context);
-    if (!m_children[i]) return false;
-    m_form->panelArea->addWidget(m_children[i]->Widget());
-  }
-  if (auto* par = dynamic_cast<ParPanel*>(Child(kParPanel))) {
-    if (auto* edit = findChild<QMenu*>("editMenu")) {
-      edit->addAction(par->UndoAction());
-      edit->addAction(par->RedoAction());
-      par->UndoAction()->setObjectName("Undo");
-      par->RedoAction()->setObjectName("Redo");
-      m_actions.push_back(par->UndoAction());
-      m_actions.push_back(par->RedoAction());
-    }
+  m_pendingPanels = factories;
+  for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel})
+    if (!CreateChildPanel(index)) return false;
+  return true;
+}
+
+bool MainPanel::InitChildPanelsAfterFirstPaint(const std::array<ChildPanelFactory, kChildPanels>& factories) {
+  m_pendingPanels = factories;
+  return CreateChildPanel(kHelpPanel);
+}
+
+void MainPanel::CreatePendingPanels() {
+  for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel}) (void)CreateChildPanel(index);
+}
+
+bool MainPanel::CreateChildPanel(int index) {
+  const auto i = static_cast<std::size_t>(index);
+  if (m_children[i]) return true;
+  const ChildPanelFactory factory = std::exchange(m_pendingPanels[i], nullptr);
+  if (!factory) return false;
+  m_children[i] = factory(m_form->panelArea, m_context);
+  if (!m_children[i]) return false;
+  m_form->panelArea->addWidget(m_children[i]->Widget());
+  if (index != kParPanel) return true;
+  // Undo and redo of the edited values belong to the parameter page.
+  auto* par = dynamic_cast<ParPanel*>(m_children[i].get());
+  auto* edit = findChild<QMenu*>("editMenu");
+  if (par != nullptr && edit != nullptr) {
+    edit->addAction(par->UndoAction());
+    edit->addAction(par->RedoAction());
+    par->UndoAction()->setObjectName("Undo");
+    par->RedoAction()->setObjectName("Redo");
+    m_actions.push_back(par->UndoAction());
+    m_actions.push_back(par->RedoAction());
   }
   return true;
 }
@@ -270,7 +289,13 @@ void MainPanel::StopTimer() { m_timer.stop(); }
 
 void MainPanel::SetTimerPeriod(int ms) { m_timer.setInterval(std::clamp(ms, kMinMainTimerMs, kMaxMainTimerMs)); }
 
-ChildPanel* MainPanel::Child(int index) const {
+ChildPanel* MainPanel::Child(int index) {
+  if (index < 0 || index >= kChildPanels) return nullptr;
+  (void)CreateChildPanel(index);
+  return m_children[static_cast<std::size_t>(index)].get();
+}
+
+ChildPanel* MainPanel::Created(int index) const {
   if (index < 0 || index >= kChildPanels) return nullptr;
   return m_children[static_cast<std::size_t>(index)].get();
 }
@@ -279,6 +304,7 @@ int MainPanel::MainHandler() {
   // The engine's waits serve events, so a tick can come up inside a tick.
   if (m_inTick || m_terminated) return 1;
   FillPendingListPort();
+  CreatePendingPanels();
   m_inTick = true;
   struct Leave {
     bool& flag;
@@ -301,7 +327,7 @@ int MainPanel::MainHandler() {
   m_context.engine.TlinkGetState(connected);
   m_connected = connected;
   for (int index : {kParPanel, kLivePanel, kEditPanel, kHelpPanel})
-    if (ChildPanel* child = Child(index)) child->Handler(connected);
+    if (ChildPanel* child = Created(index)) child->Handler(connected);
 
   RefreshTitle();
   m_form->TMversion->setText(QString::fromStdString(m_context.engine.TlinkGetFwVersion()));
@@ -331,7 +357,7 @@ bool MainPanel::TerminateMainPanel() {
     if (!Store()) return false;
   }
   for (int index : {kLivePanel, kParPanel, kEditPanel, kHelpPanel})
-    if (ChildPanel* child = Child(index)) child->Terminate();
+    if (ChildPanel* child = Created(index)) child->Terminate();
   return true;
 }
 
@@ -395,6 +421,9 @@ bool MainPanel::event(QEvent* event) {
   // Queued, so the first frame is on the screen before the listing starts.
   if (event->type() == QEvent::Paint && m_pendingPort)
     QTimer::singleShot(0, this, [this] { FillPendingListPort(); });
+  if (event->type() == QEvent::Paint && std::any_of(m_pendingPanels.begin(), m_pendingPanels.end(),
+                                                    [](const ChildPanelFactory& f) { return bool(f); }))
+    QTimer::singleShot(0, this, [this] { CreatePendingPanels(); });
   return QWidget::event(event);
 }
 
@@ -493,7 +522,7 @@ void MainPanel::ChangePanel(int target) {
 }
 
 bool MainPanel::EnablePanel(int index, bool flag) {
-  ChildPanel* child = Child(index);
+  ChildPanel* child = flag ? Child(index) : Created(index);
   if (child == nullptr) return false;
   const bool ok = child->Enable(flag);
   if (flag) m_form->panelArea->setCurrentWidget(child->Widget());

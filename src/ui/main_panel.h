@@ -64,6 +64,13 @@ class MainPanel final : public QWidget {
   // configuration, about); the factories are indexed by PanelIndex. False as
   // soon as one cannot be created.
   [[nodiscard]] bool InitChildPanels(const std::array<ChildPanelFactory, kChildPanels>& factories);
+  // The desktop program's start: only the about page is created at once; the
+  // other panels follow right after the window's first paint, or earlier when
+  // a command, a tick or Child needs one. False when the about page cannot be
+  // created; a panel that cannot be created later stays out of reach.
+  [[nodiscard]] bool InitChildPanelsAfterFirstPaint(const std::array<ChildPanelFactory, kChildPanels>& factories);
+  // Creates the panels that are still waiting; nothing otherwise.
+  void CreatePendingPanels();
   // What ends the user-interface loop once the closing work allows it.
   void SetQuitUserInterface(std::function<void()> quit) { m_quitUserInterface = std::move(quit); }
   void StartTimer();
@@ -110,7 +117,9 @@ class MainPanel final : public QWidget {
   [[nodiscard]] bool Terminated() const { return m_terminated; }
   [[nodiscard]] bool Connected() const { return m_connected; }
   [[nodiscard]] int ActivePanel() const { return m_activePanel; }
-  [[nodiscard]] ChildPanel* Child(int index) const;
+  // The panel, created first when it is still waiting; null for an unknown
+  // index or a panel that cannot be created.
+  [[nodiscard]] ChildPanel* Child(int index);
   [[nodiscard]] QTimer& Timer() { return m_timer; }
   // The menu entries by name ("Load", "Save", "Quit", "Open", "Rescan",
   // "Read", "Send", "Parameters", "Monitor", "Edit", "About", "Undo",
@@ -144,11 +153,16 @@ class MainPanel final : public QWidget {
   void RunParCommand(const std::function<void(ParPanel&)>& command);
   void SaveSettings();
   void SelectRingValue(int32_t port);
+  // Creates one panel from its factory and places it in the panel area.
+  bool CreateChildPanel(int index);
+  // The panel when it exists, without creating it.
+  [[nodiscard]] ChildPanel* Created(int index) const;
 
   PanelContext& m_context;
   std::unique_ptr<Ui::MainPanel> m_form;
   QTimer m_timer;
   std::array<std::unique_ptr<ChildPanel>, kChildPanels> m_children;
+  std::array<ChildPanelFactory, kChildPanels> m_pendingPanels;  // the panels not created yet
   std::function<void()> m_quitUserInterface;
   int m_activePanel = kHelpPanel;
   bool m_quitRequest = false;

@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QStackedWidget>
 
+#include <sys/stat.h>
+
 #include "ui_test_util.h"
 
 namespace tavomark::test {
@@ -348,11 +350,11 @@ TEST_F(AppTest, OpenWithoutAnyPortCannotConnect) {
   EXPECT_FALSE(Control("TBcom")->isChecked());
 }
 
-// The desktop program lists the ports only after its window's first paint:
-// the ring stays empty until then, unless a tick or a command needs it first.
+// The desktop program lists the ports and creates the hidden panels only
+// after its window's first paint, unless a tick or a command needs them first.
 class PortListAfterPaintTest : public AppTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(PortListAfterPaintTest, RingIsFilledByThePaintOrTheFirstTick) {
+TEST_P(PortListAfterPaintTest, RingAndPanelsAreFilledByThePaintOrTheFirstTick) {
   SettingsBlock settings;
   settings.portIndex = 3;
   ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
@@ -360,11 +362,15 @@ TEST_P(PortListAfterPaintTest, RingIsFilledByThePaintOrTheFirstTick) {
   ui::StartOptions options;
   options.projectDir = m_dir;
   options.portListAfterFirstPaint = true;
+  options.panelsAfterFirstPaint = true;
   options.engine.listPorts = [this](std::vector<int32_t>& list, const link::PortScan&) { list = m_ports; };
   m_ports = {2, 3};
   ASSERT_EQ(m_app->Start(std::move(options)), 0);
   auto* ring = Control<QComboBox>("RINGport");
   EXPECT_EQ(ring->count(), 0);
+  EXPECT_NE(Panel().findChild<QWidget*>("HELP"), nullptr);
+  for (const char* hidden : {"PAR", "LIVE", "EDIT"}) EXPECT_EQ(Panel().findChild<QWidget*>(hidden), nullptr) << hidden;
+  EXPECT_EQ(Panel().MenuAction("Undo"), nullptr);
   if (std::string(GetParam()) == "paint") {
     Panel().show();
     for (int i = 0; i < 100 && ring->count() == 0; ++i) QApplication::processEvents();
@@ -373,12 +379,37 @@ TEST_P(PortListAfterPaintTest, RingIsFilledByThePaintOrTheFirstTick) {
   }
   ASSERT_EQ(ring->count(), 2);
   EXPECT_EQ(ring->currentData().toInt(), 3);
+  for (const char* panel : {"HELP", "PAR", "LIVE", "EDIT"}) EXPECT_NE(Panel().findChild<QWidget*>(panel), nullptr) << panel;
+  EXPECT_NE(Panel().MenuAction("Undo"), nullptr);
   m_ports = {5};
   Panel().MainHandler();  // listed once: later ticks leave the ring alone
   EXPECT_EQ(ring->count(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Triggers, PortListAfterPaintTest, ::testing::Values("paint", "tick"));
+
+// A panel asked for by a command before the paint is created then; a start
+// with no last value file to restore writes no settings before the paint.
+TEST_F(AppTest, PanelIsCreatedWhenFirstNeededAndStartWritesNoSettings) {
+  SettingsBlock settings;
+  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  struct stat beforeStat{};
+  ASSERT_EQ(::stat(Path("tavomark.ini").c_str(), &beforeStat), 0);
+  m_app = std::make_unique<ui::Application>(m_services);
+  ui::StartOptions options;
+  options.projectDir = m_dir;
+  options.portListAfterFirstPaint = true;  // selecting the listed port saves the settings
+  options.panelsAfterFirstPaint = true;
+  ASSERT_EQ(m_app->Start(std::move(options)), 0);
+  struct stat afterStat{};
+  ASSERT_EQ(::stat(Path("tavomark.ini").c_str(), &afterStat), 0);
+  EXPECT_EQ(afterStat.st_ino, beforeStat.st_ino);  // a save renames a new file into place
+  EXPECT_EQ(Panel().findChild<QWidget*>("LIVE"), nullptr);
+  Control("CBlive")->click();
+  EXPECT_EQ(Panel().ActivePanel(), ui::kLivePanel);
+  EXPECT_NE(Panel().findChild<QWidget*>("LIVE"), nullptr);
+  EXPECT_EQ(Panel().findChild<QWidget*>("EDIT"), nullptr);
+}
 
 #ifdef TAVOMARK_SIM_PATH
 
