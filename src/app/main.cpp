@@ -7,7 +7,8 @@
 // DIR holds "tavomark.dat", "tavomark.ini" and the "config" folder (default:
 // the executable's folder). PORT preselects a port: a selector (-2, -1,
 // 1..255), T_CAN, T_SER, COMn or a device path. MS is the main timer's period
-// (20 to 2000 ms, default 200), which sets the refresh and live data rate.
+// (20 to 2000 ms) for this run, which sets the refresh and live data rate;
+// without it the settings' [View] MainTimerMs (default 200) holds.
 // --open presses "Open" at start; --screenshot saves the window once the
 // connection has been tried, prints the file's path and quits (pop-ups then go
 // to stderr instead of the screen). --show opens the program on that panel;
@@ -108,7 +109,7 @@ std::optional<Options> ParseOptions(int argc, char* argv[], int& exitCode) {
                                          "DIR");
   const QCommandLineOption portOption("port", "Port to preselect: -2, -1, 1..255, T_CAN, T_SER, COMn or a path.",
                                       "PORT");
-  const QCommandLineOption periodOption("period", "Main timer period in ms, 20..2000 (default 200).", "MS");
+  const QCommandLineOption periodOption("period", "Main timer period in ms, 20..2000, for this run (default: MainTimerMs of the settings, 200).", "MS");
   const QCommandLineOption openOption("open", "Press Open at start.");
   const QCommandLineOption screenshotOption("screenshot", "Save the window after opening, then quit.", "FILE");
   const QCommandLineOption showOption("show", "Panel to open on: about, param, live or edit.", "PANEL", "about");

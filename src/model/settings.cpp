@@ -195,6 +195,17 @@ class TextReader {
       m_damaged = true;
     }
   }
+  void ReadTimerPeriod(int& field) {
+    const std::optional<std::string> value = m_file.Find(kView, "MainTimerMs");
+    if (!value) return;
+    int64_t period = 0;
+    std::string error;
+    if (ParseStrictInteger(*value, "MainTimerMs", kMinMainTimerMs, kMaxMainTimerMs, period, error)) {
+      field = static_cast<int>(period);
+    } else {
+      m_damaged = true;
+    }
+  }
   void ReadPort(int16_t& field) {
     const std::optional<std::string> value = m_file.Find(kPort, "Selector");
     if (!value) return;
@@ -230,6 +241,7 @@ void ReadText(std::string_view text, SettingsBlock& settings, bool& damaged) {
   for (const FolderKey& f : kFolderKeys)
     reader.ReadText(kFolders, f.key, kSettingsMaxPathChars, settings.folders.*f.field);
   for (const FlagKey& f : kFlagKeys) reader.ReadFlag(f.key, settings.*f.field);
+  reader.ReadTimerPeriod(settings.mainTimerMs);
   damaged = reader.Damaged();
 }
 
@@ -253,6 +265,7 @@ std::string SettingsText(const SettingsBlock& settings) {
   for (const FolderKey& f : kFolderKeys) Line(out, f.key, settings.folders.*f.field);
   out += "\n[View]\n";
   for (const FlagKey& f : kFlagKeys) Line(out, f.key, settings.*f.field ? "1" : "0");
+  Line(out, "MainTimerMs", std::to_string(settings.mainTimerMs));
   return out;
 }
 

@@ -7,6 +7,7 @@
 //   [Window]   Geometry=                   (opaque text kept for the window)
 //   [Folders]  Value= Header= StructText= NewValue= Recording= Backup=
 //   [View]     LiveEditChannels=0|1 LiveShowCalib=0|1 AskBeforeSend=0|1
+//              MainTimerMs=20..2000        (the window's refresh period)
 //
 // Older versions kept the settings as one 1042-byte block (portIndex i16 LE,
 // then four 260-byte NUL-terminated paths), optionally followed by an 8-byte
@@ -31,6 +32,11 @@ inline constexpr std::size_t kMaxRecentValueFiles = 8;
 // The binary block of older versions, and its optional tail.
 inline constexpr std::size_t kOldSettingsBytes = 1042;
 inline constexpr std::size_t kOldSettingsTailBytes = 8;
+// The window's main timer: its period by default and the range a setting or
+// an option may ask for.
+inline constexpr int kDefaultMainTimerMs = 200;
+inline constexpr int kMinMainTimerMs = 20;
+inline constexpr int kMaxMainTimerMs = 2000;
 
 // The last folder used per kind of file, for the file dialogs.
 struct SettingsFolders {
@@ -54,6 +60,7 @@ struct SettingsBlock {
   bool liveEditChannels = false;
   bool liveShowCalib = false;
   bool askBeforeSend = true;
+  int mainTimerMs = kDefaultMainTimerMs;
 };
 
 enum class SettingsRead {

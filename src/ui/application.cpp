@@ -82,7 +82,7 @@ int Application::Start(StartOptions options) {
   m_context = std::make_unique<PanelContext>(PanelContext{m_data, m_settings, *m_engine, m_services, m_projectDir});
 
   m_panel = std::make_unique<MainPanel>(*m_context);
-  m_panel->SetTimerPeriod(options.timerPeriodMs);
+  m_panel->SetTimerPeriod(options.timerPeriodMs.value_or(m_settings.mainTimerMs));
   m_panel->SetQuitUserInterface([] { QCoreApplication::exit(0); });
   // The desktop's end of session asks to quit like the close box does.
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

@@ -27,7 +27,7 @@ struct StartOptions {
   std::filesystem::path projectDir;
   std::optional<int32_t> port;  // preselected instead of the saved port
   int showPanel = kHelpPanel;    // the panel shown at start
-  int timerPeriodMs = kMainTimerMs;  // the main timer's period
+  std::optional<int> timerPeriodMs;  // the main timer's period; the setting's without it
   // The port list filled after the window's first paint instead of before
   // it is shown (the desktop program); Start fills it at once otherwise.
   bool portListAfterFirstPaint = false;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "child_panel.h"
+#include "settings.h"
 #include "protocol_engine.h"
 #include "record.h"
 
@@ -33,9 +34,9 @@ class ParPanel;
 // The main timer's period by default, and the periods it may be given: every
 // refresh of the panels and the live data rate follow it. A request costs its
 // exchanges only, so a short period can carry one live request per tick.
-inline constexpr int kMainTimerMs = 200;
-inline constexpr int kMinMainTimerMs = 20;
-inline constexpr int kMaxMainTimerMs = 2000;
+inline constexpr int kMainTimerMs = kDefaultMainTimerMs;
+inline constexpr int kMinMainTimerMs = tavomark::kMinMainTimerMs;
+inline constexpr int kMaxMainTimerMs = tavomark::kMaxMainTimerMs;
 
 // Child panel indices, as ChangePanel and EnablePanel use them.
 enum PanelIndex : int { kHelpPanel = 0, kParPanel = 1, kLivePanel = 2, kEditPanel = 3 };

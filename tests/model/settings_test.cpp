@@ -46,6 +46,7 @@ TEST_F(SettingsTest, EveryFieldRoundTripsThroughReadableText) {
   s.folders.recording = "/rec";
   s.liveEditChannels = true;
   s.askBeforeSend = false;
+  s.mainTimerMs = 50;
   ASSERT_EQ(WriteInitFile(m_dir, s), 0);
   const std::string text = Text();
   EXPECT_NE(text.find("[Port]\nSelector=-2\n"), std::string::npos) << text;
@@ -70,6 +71,7 @@ TEST_F(SettingsTest, EveryFieldRoundTripsThroughReadableText) {
   EXPECT_TRUE(back.liveEditChannels);
   EXPECT_FALSE(back.liveShowCalib);
   EXPECT_FALSE(back.askBeforeSend);
+  EXPECT_EQ(back.mainTimerMs, 50);
 }
 
 TEST_F(SettingsTest, OldBlockWithAndWithoutTailIsMigrated) {
@@ -139,6 +141,7 @@ TEST_P(DamagedSettings, BadEntryTakesItsDefault) {
   EXPECT_FALSE(back.liveShowCalib);
   EXPECT_TRUE(back.askBeforeSend);
   EXPECT_EQ(back.windowGeometry, "");
+  EXPECT_EQ(back.mainTimerMs, kDefaultMainTimerMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -149,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DamagedCase{"PortOverflow", "[Port]\nSelector=99999999999999999999999\n"},
                       DamagedCase{"FlagNotABool", "[View]\nLiveShowCalib=maybe\n"},
                       DamagedCase{"AskNotABool", "[View]\nAskBeforeSend=2\n"},
+                      DamagedCase{"TimerTooShort", "[View]\nMainTimerMs=5\n"},
+                      DamagedCase{"TimerNotANumber", "[View]\nMainTimerMs=50ms\n"},
                       DamagedCase{"PathTooLong", "[Recent]\nValueFile=/" + std::string(4096, 'p') + "\n"},
                       DamagedCase{"RecentTooLong", "[Recent]\nValueFile3=/" + std::string(5000, 'p') + "\n"},
                       DamagedCase{"GeometryTooLong", "[Window]\nGeometry=" + std::string(5000, 'A') + "\n"}),

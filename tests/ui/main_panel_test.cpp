@@ -89,9 +89,16 @@ TEST_F(AppTest, OldBinarySettingsAreRewrittenAsTextAtStart) {
   EXPECT_EQ(Control<QComboBox>("RINGport")->currentData().toInt(), 4);
 }
 
-// The main timer runs at 200 ms unless told otherwise; a period out of
-// 20..2000 ms is held at the nearest limit.
+// The main timer runs at 200 ms unless the settings or the start options
+// say otherwise; a period out of 20..2000 ms is held at the nearest limit.
 TEST_F(AppTest, MainTimerPeriodIsASettingWithinLimits) {
+  SettingsBlock settings;
+  settings.mainTimerMs = 50;
+  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_EQ(StartApp(), 0);
+  EXPECT_EQ(Panel().Timer().interval(), 50);
+  m_app.reset();
+  ASSERT_EQ(WriteInitFile(m_dir, SettingsBlock{}), 0);
   ASSERT_EQ(StartApp(), 0);
   EXPECT_EQ(Panel().Timer().interval(), 200);
   const std::pair<int, int> periods[] = {{50, 50}, {20, 20}, {5, 20}, {2000, 2000}, {5000, 2000}};
