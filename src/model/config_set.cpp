@@ -94,12 +94,21 @@ std::vector<uint8_t> ToCrLf(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> FromCrLf(const std::vector<uint8_t>& bytes) {
-  std::vector<uint8_t> out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == 0x0D && i + 1 < bytes.size() && bytes[i + 1] == 0x0A) continue;
-    out.push_back(bytes[i]);
+  // Copies the runs between carriage returns whole: the files are read at
+  // every start.
+  std::vector<uint8_t> out(bytes.size());
+  const uint8_t* from = bytes.data();
+  const uint8_t* const end = from + bytes.size();
+  uint8_t* to = out.data();
+  while (from != end) {
+    const auto* cr = static_cast<const uint8_t*>(std::memchr(from, 0x0D, static_cast<std::size_t>(end - from)));
+    const uint8_t* runEnd = cr == nullptr ? end : cr + 1;
+    std::memcpy(to, from, static_cast<std::size_t>(runEnd - from));
+    to += runEnd - from;
+    from = runEnd;
+    if (cr != nullptr && from != end && *from == 0x0A) --to;  // CR LF -> LF
   }
+  out.resize(static_cast<std::size_t>(to - out.data()));
   return out;
 }
 
