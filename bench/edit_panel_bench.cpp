@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
   const StructPack& imported = edit->ImportPack().pack;
   std::printf("imported records: %zu\n", imported.records.size());
   const char* const blocks[] = {"par", "info", "cal", "mon"};
-  for (int tab = 0; tab < ui::kEditTabs; ++tab) {
+  for (Block block : kConfigBlocks) {
+    const int tab = TabOfBlock(block);
     edit->Tab()->setCurrentIndex(tab);
     edit->SelectionTree()->setCurrentIndex(edit->SelectionModel().IndexOf(FindRecordByPath(imported, blocks[tab])));
     select->click();

@@ -53,7 +53,7 @@ Record MakeRecord(uint16_t level, RecordKind kind, const std::string& name) {
   return r;
 }
 
-StructPack Block(const std::string& root, int groups, int values) {
+StructPack MakeBlockPack(const std::string& root, int groups, int values) {
   StructPack pack = CreateStructPack();
   pack.records.push_back(MakeRecord(0, RecordKind::Struct, root));
   for (int g = 0; g < groups; ++g) {
@@ -80,10 +80,10 @@ int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
 
   DataSet data = CreateDataSet();
-  data.config.param = Block("par", kGroups, kValuesPerGroup);
-  data.config.info = Block("info", 2, 10);
-  data.config.calib = Block("cal", 2, 10);
-  data.config.monitor = Block("mon", 1, 10);
+  data.config.param = MakeBlockPack("par", kGroups, kValuesPerGroup);
+  data.config.info = MakeBlockPack("info", 2, 10);
+  data.config.calib = MakeBlockPack("cal", 2, 10);
+  data.config.monitor = MakeBlockPack("mon", 1, 10);
   data.vts = CreateValToSendSet(data.config);
   SetText(data.vts.name, "bench");
   std::printf("parameter records: %zu\n", data.config.param.records.size());

@@ -35,7 +35,7 @@ Record Make(uint16_t level, RecordKind kind, const std::string& name, const char
 }
 
 // root { U16 v[n] } for param; small blocks for the others.
-StructPack Block(const std::string& root, int n) {
+StructPack MakeBlockPack(const std::string& root, int n) {
   StructPack pack = CreateStructPack();
   pack.records.push_back(Make(0, RecordKind::Struct, root, "STRUCT", 0));
   pack.records.push_back(Make(1, RecordKind::Struct, "v", "STRUCT", 0, static_cast<uint16_t>(n)));
@@ -49,10 +49,10 @@ StructPack Block(const std::string& root, int n) {
 
 double TimeOne(const std::filesystem::path& dir, int n) {
   ConfigSet config = CreateConfigSet();
-  config.param = Block("par", n);
-  config.info = Block("info", 2);
-  config.calib = Block("cal", 2);
-  config.monitor = Block("mon", 2);
+  config.param = MakeBlockPack("par", n);
+  config.info = MakeBlockPack("info", 2);
+  config.calib = MakeBlockPack("cal", 2);
+  config.monitor = MakeBlockPack("mon", 2);
   if (!SaveConfigSet(GetConfigPath(dir, 77, 'A'), config)) return -1;
   ValToSendSet vts = CreateValToSendSet(config);
   const auto file = dir / "bench.vts";

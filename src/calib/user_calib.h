@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "block.h"
 #include "device_image.h"
 #include "record.h"
 
@@ -37,7 +38,7 @@ inline constexpr std::size_t kExpandedFormulaBytes = 500;
 // The operator's answers are at most this many characters.
 inline constexpr std::size_t kResponseChars = 19;
 // The calibration block on the wire.
-inline constexpr uint16_t kCalibBlockId = 2;
+inline constexpr uint16_t kCalibBlockId = WireIdOfBlock(Block::Calibration);
 
 struct CalibRecord {
   int32_t recordIndex = 0;  // list position of the parameter in the calibration struct pack

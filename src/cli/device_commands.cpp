@@ -42,7 +42,7 @@ struct DeviceOptions {
   unsigned interval = 200;  // milliseconds between live requests
   std::vector<std::string> channels;
   int32_t device = -1;  // -1: the project code of tavomark.dat
-  uint16_t blockId = 0;
+  uint16_t wireId = 0;  // a block id on the wire, as the operator gives it
   uint16_t length = 0;
   std::string file;
   uint8_t mode = 0;
@@ -243,7 +243,7 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
 
   CLI::App* read = add("read", "Read LEN bytes of BLOCK into FILE", [options](ProtocolEngine& engine, uint8_t) {
     std::vector<uint8_t> bytes(options->length);
-    if (!engine.TlinkReceiveData(options->blockId, bytes)) return Failed();
+    if (!engine.TlinkReceiveData(options->wireId, bytes)) return Failed();
     std::string error;
     const bool saved = SaveFileAtomically(
         options->file,
@@ -251,7 +251,7 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
     if (!saved) return Failed(("Can't write " + options->file + ": " + error).c_str());
     return true;
   });
-  read->add_option("BLOCK", options->blockId, "Block id (1 param, 2 calib, 3 info, 4 error list)")->required();
+  read->add_option("BLOCK", options->wireId, "Block id (1 param, 2 calib, 3 info, 4 error list)")->required();
   read->add_option("LEN", options->length, "Bytes to read")->required();
   read->add_option("FILE", options->file, "Where the bytes go")->required();
 
@@ -261,12 +261,12 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
                         [&ctx, options](ProtocolEngine& engine, uint8_t) {
                           std::vector<uint8_t> image;
                           std::string error;
-                          if (!BlockImageOfFile(ctx.projectDir, options->file, options->blockId, image, error))
+                          if (!BlockImageOfFile(ctx.projectDir, options->file, options->wireId, image, error))
                             return Failed(error.c_str());
-                          return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice, options->blockId,
+                          return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice, options->wireId,
                                                   image, options->dryRun);
                         });
-  write->add_option("BLOCK", options->blockId, "Block id")->required();
+  write->add_option("BLOCK", options->wireId, "Block id")->required();
   write->add_option("FILE", options->file, "The values or bytes to write")->required();
   write->add_flag("--dry-run", options->dryRun, "List the differences, write nothing");
 

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "atomic_file.h"
+#include "block.h"
 #include "device_backup.h"
 #include "device_image.h"
 #include "frame_trace.h"
@@ -27,7 +29,7 @@ bool LoadProject(const std::filesystem::path& projectDir, DataSet& data) {
 
 }  // namespace
 
-bool BlockImageOfFile(const std::filesystem::path& projectDir, const std::string& file, uint16_t block,
+bool BlockImageOfFile(const std::filesystem::path& projectDir, const std::string& file, uint16_t wireId,
                       std::vector<uint8_t>& image, std::string& error) {
   if (std::filesystem::path(file).extension() != ".vts") {
     FileHandle handle(file, "rb");
@@ -46,9 +48,9 @@ bool BlockImageOfFile(const std::filesystem::path& projectDir, const std::string
     }
     return true;
   }
-  const int page = PageOfBlock(block);
-  if (page < 0) {
-    error = "Block " + std::to_string(block) + " takes no value file";
+  const std::optional<Block> block = BlockOfWireId(wireId);
+  if (!block) {
+    error = "Block " + std::to_string(wireId) + " takes no value file";
     return false;
   }
   DataSet data = CreateDataSet();
@@ -62,17 +64,17 @@ bool BlockImageOfFile(const std::filesystem::path& projectDir, const std::string
     return false;
   }
   DeviceSet devices = CreateDeviceSet(data.config);
-  if (!BlockToDeviceData(data.vts, devices, page)) {
+  if (!BlockToDeviceData(data.vts, devices, *block)) {
     error = "The values of " + file + " do not fit the device image";
     return false;
   }
-  DeviceData& d = GetIndexedDeviceData(devices, page);
+  DeviceData& d = GetIndexedDeviceData(devices, *block);
   image.assign(d.buffer.begin(), d.buffer.begin() + d.totalSize);
   return true;
 }
 
 bool WriteBlockSafely(const std::filesystem::path& projectDir, link::ProtocolEngine& engine, uint16_t device,
-                      uint16_t block, std::span<const uint8_t> image, bool dryRun) {
+                      uint16_t wireId, std::span<const uint8_t> image, bool dryRun) {
   DataSet data = CreateDataSet();
   const bool described = LoadProject(projectDir, data);
   const auto info = engine.TlinkGetInfoData();
@@ -80,7 +82,7 @@ bool WriteBlockSafely(const std::filesystem::path& projectDir, link::ProtocolEng
   job.projectDir = projectDir;
   job.backupKey = BackupKey(device, info ? info->serialExt : 0, info ? info->serialNum : 0);
   job.dataName = engine.TlinkGetDataName();
-  job.blocks.push_back(BlockWrite{block, {image.begin(), image.end()}, {}, {}});
+  job.blocks.push_back(BlockWrite{wireId, {image.begin(), image.end()}, {}, {}});
   job.config = described ? &data.config : nullptr;
   job.dryRun = dryRun;
   DeviceIo io;

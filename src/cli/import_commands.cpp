@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "block.h"
 #include "cli_context.h"
 #include "config_editor.h"
 #include "config_set.h"
@@ -29,7 +30,7 @@ struct ImportOptions {
 struct BuildOptions {
   std::string header;
   std::string structName;
-  std::string paths[4];  // by tab: param, info, calib, monitor
+  std::string paths[4];  // by the block's tab
   std::string out;
 };
 
@@ -87,16 +88,16 @@ int ConfigBuild(const BuildOptions& options) {
   const int code = RunImport(options.header, options.structName, importPack, filesWritten);
   if (code != 0) return code;
   ConfigSet config = CreateConfigSet();
-  const char* tabNames[4] = {"--param", "--info", "--calib", "--monitor"};
-  for (int tab = kParamTab; tab <= kMonitorTab; ++tab) {
-    const std::string& path = options.paths[tab];
+  for (Block block : kConfigBlocks) {
+    const std::string& path = options.paths[TabOfBlock(block)];
+    const std::string option = std::string("--") + BlockWord(block);
     const std::size_t position = FindRecordByPath(importPack.pack, path);
     if (position == 0) {
-      std::cerr << tabNames[tab] << ": no member '" << path << "' below the root structure\n";
+      std::cerr << option << ": no member '" << path << "' below the root structure\n";
       return 1;
     }
-    if (!Select(config, tab, importPack, position)) {
-      std::cerr << tabNames[tab] << ": '" << path << "' is not a structure with members\n";
+    if (!Select(config, block, importPack, position)) {
+      std::cerr << option << ": '" << path << "' is not a structure with members\n";
       return 1;
     }
   }
@@ -145,11 +146,11 @@ void RegisterImportCommands(CLI::App& app, CliContext& ctx) {
       "build", "Import a structure and save a configuration of four of its sub-structures");
   build->add_option("--header", buildOptions->header, "Main header file")->required();
   build->add_option("--struct", buildOptions->structName, "Typedef name of the root structure")->required();
-  build->add_option("--param", buildOptions->paths[kParamTab], "Dotted path of the parameter block")->required();
-  build->add_option("--info", buildOptions->paths[kInfoTab], "Dotted path of the information block")->required();
-  build->add_option("--calib", buildOptions->paths[kCalibTab], "Dotted path of the calibration block")->required();
-  build->add_option("--monitor", buildOptions->paths[kMonitorTab], "Dotted path of the monitor block")
-      ->required();
+  const auto path = [&](Block block) { return &buildOptions->paths[TabOfBlock(block)]; };
+  build->add_option("--param", *path(Block::Parameters), "Dotted path of the parameter block")->required();
+  build->add_option("--info", *path(Block::Information), "Dotted path of the information block")->required();
+  build->add_option("--calib", *path(Block::Calibration), "Dotted path of the calibration block")->required();
+  build->add_option("--monitor", *path(Block::Monitor), "Dotted path of the monitor block")->required();
   build->add_option("--out", buildOptions->out, "Configuration file to write (.cfg)")->required();
   build->callback([&ctx, buildOptions] { ctx.exitCode = ConfigBuild(*buildOptions); });
 }

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "atomic_file.h"
+#include "block.h"
 #include "cli_context.h"
 #include "config_set.h"
 #include "device_image.h"
@@ -39,12 +41,11 @@ int ConfigShow(const std::string& file) {
     std::cerr << "Config Load Error: " << file << ": " << why << "\n";
     return 1;
   }
-  const std::pair<const char*, StructPack*> packs[] = {
-      {"monitor", &config.monitor}, {"param", &config.param}, {"info", &config.info}, {"calib", &config.calib}};
-  for (const auto& [name, pack] : packs) {
+  // File order.
+  for (Block block : {Block::Monitor, Block::Parameters, Block::Information, Block::Calibration}) {
     std::fflush(stdout);
-    std::printf("%s\n", name);
-    if (!WriteStructPack(stdout, *pack)) break;
+    std::printf("%s\n", BlockWord(block));
+    if (!WriteStructPack(stdout, GetTabIndexedStruct(config, block))) break;
   }
   return OutputWritten() ? 0 : 1;
 }
@@ -191,9 +192,10 @@ void PrintBlock(const char* block, const StructPack& pack, const Pack& values) {
 int ValuesShow(const CliContext& ctx, const std::string& file) {
   DataSet data = CreateDataSet();
   if (!LoadDataSet(ctx, file, data)) return 1;
-  PrintBlock("param", data.config.param, data.vts.param);
-  PrintBlock("info", data.config.info, data.vts.info);
-  PrintBlock("calib", data.config.calib, data.vts.calib);
+  for (Block block : kDeviceBlocks) {
+    PrintBlock(BlockWord(block), GetTabIndexedStruct(data.config, block),
+               GetTabIndexedValToSendPack(data.vts, block));
+  }
   return OutputWritten() ? 0 : 1;
 }
 
@@ -206,10 +208,11 @@ class LeafIndex {
   explicit LeafIndex(const ConfigSet& config) : m_config(config) {}
 
   // 1-based position of the leaf, or 0.
-  std::size_t Find(int tab, const std::string& path) {
+  std::size_t Find(Block block, const std::string& path) {
+    const auto tab = static_cast<std::size_t>(TabOfBlock(block));
     auto& index = m_byTab[tab];
     if (!m_built[tab]) {
-      const StructPack& pack = GetTabIndexedStruct(m_config, tab);
+      const StructPack& pack = GetTabIndexedStruct(m_config, block);
       for (std::size_t i = 1; i <= pack.records.size(); ++i) {
         const Record& r = pack.records[i - 1];
         if (r.IsLeaf()) index.emplace(LeafPath(pack, r), i);  // the first of equal paths wins
@@ -240,17 +243,17 @@ bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
   const std::string path = TrimSpaces(assignment.substr(colon + 1, equals - colon - 1));
   // Only the blanks around the '=' go: a "CHR" value may be a blank itself.
   std::string value = assignment.substr(equals + 1);
-  const int tab = block == "param" ? 0 : block == "info" ? 1 : block == "calib" ? 2 : -1;
-  if (tab < 0) {
+  const std::optional<Block> named = BlockOfWord(block);
+  if (!named || !IsDeviceBlock(*named)) {
     std::cerr << "unknown block \"" << block << "\" (param, info or calib)\n";
     return false;
   }
-  const std::size_t position = leaves.Find(tab, path);
+  const std::size_t position = leaves.Find(*named, path);
   if (position == 0) {
     std::cerr << "no value \"" << path << "\" in the " << block << " block\n";
     return false;
   }
-  const Record& r = GetTabIndexedStruct(data.config, tab).records[position - 1];
+  const Record& r = GetTabIndexedStruct(data.config, *named).records[position - 1];
   const std::string trimmed = TrimSpaces(value);
   if (!IsChrRecord(r) || trimmed.size() == 1 || (!trimmed.empty() && trimmed.front() == '"')) value = trimmed;
   double parsed = 0.0;
@@ -266,7 +269,7 @@ bool Assign(DataSet& data, LeafIndex& leaves, const std::string& assignment) {
     std::cerr << error << "\n";
     return false;
   }
-  SetItemValue(GetTabIndexedValToSendPack(data.vts, tab).Item(position), static_cast<float>(parsed));
+  SetItemValue(GetTabIndexedValToSendPack(data.vts, *named).Item(position), static_cast<float>(parsed));
   return true;
 }
 
@@ -319,10 +322,14 @@ int ValuesSet(const CliContext& ctx, const std::string& file, const std::vector<
 int ValuesImage(const CliContext& ctx, const std::string& file, const std::string& block, const std::string& out) {
   DataSet data = CreateDataSet();
   if (!LoadDataSet(ctx, file, data)) return 1;
-  const int index = block == "param" ? 0 : block == "info" ? 1 : 2;
+  const std::optional<Block> named = BlockOfWord(block);
+  if (!named || !IsDeviceBlock(*named)) {
+    std::cerr << "unknown block \"" << block << "\" (param, info or calib)\n";
+    return 1;
+  }
   // Only the block asked for is encoded: damage elsewhere does not stop it.
-  const StructPack& pack = GetTabIndexedStruct(data.config, index);
-  const Pack& values = GetTabIndexedValToSendPack(data.vts, index);
+  const StructPack& pack = GetTabIndexedStruct(data.config, *named);
+  const Pack& values = GetTabIndexedValToSendPack(data.vts, *named);
   for (std::size_t i = 1; i <= pack.records.size() && i <= values.Count(); ++i) {
     const Record& r = pack.records[i - 1];
     if (!r.IsLeaf() || ItemSkip(values.Item(i)) != 0 || !std::isnan(ItemValue(values.Item(i)))) continue;
@@ -330,11 +337,11 @@ int ValuesImage(const CliContext& ctx, const std::string& file, const std::strin
     return 1;
   }
   DeviceSet devices = CreateDeviceSet(data.config);
-  if (!BlockToDeviceData(data.vts, devices, index)) {
+  if (!BlockToDeviceData(data.vts, devices, *named)) {
     std::cerr << "the " << block << " block's values do not fit its device image\n";
     return 1;
   }
-  auto bytes = GetIndexedDeviceData(devices, index).All();
+  auto bytes = GetIndexedDeviceData(devices, *named).All();
   std::string error;
   if (!SaveFileAtomically(
           out, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },

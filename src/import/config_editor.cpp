@@ -8,28 +8,27 @@
 
 namespace tavomark {
 
-bool Select(ConfigSet& set, int tabIndex, const FwImportPack& importPack, std::size_t position) {
-  if (tabIndex < kParamTab || tabIndex > kMonitorTab) return false;
+bool Select(ConfigSet& set, Block block, const FwImportPack& importPack, std::size_t position) {
   const Record* record = GetStructPackRecord(importPack.pack, position);
   if (!record || record->IsLeaf() || record->numChildren == 0) return false;
   StructPack copy = CreateStructPack();
   if (!StructPackCopy(copy, importPack.pack, static_cast<uint32_t>(position - 1))) return false;
-  copy.header.packIndex = static_cast<uint8_t>(tabIndex);
+  copy.header.packIndex = static_cast<uint8_t>(TabOfBlock(block));
   copy.header.isChanged = 1;
-  switch (tabIndex) {
-    case kParamTab:
+  switch (block) {
+    case Block::Parameters:
       copy.header.compVerFw = importPack.compVerPar;
       break;
-    case kInfoTab:
+    case Block::Information:
       copy.header.compVerFw = importPack.compVerProdInfo;
       break;
-    case kCalibTab:
+    case Block::Calibration:
       copy.header.compVerFw = importPack.compVerCalib;
       break;
-    default:
+    case Block::Monitor:
       break;
   }
-  GetTabIndexedStruct(set, tabIndex) = std::move(copy);
+  GetTabIndexedStruct(set, block) = std::move(copy);
   return true;
 }
 

@@ -14,20 +14,14 @@
 
 namespace tavomark {
 
-// Tabs of the editor and of a configuration set.
-inline constexpr int kParamTab = 0;
-inline constexpr int kInfoTab = 1;
-inline constexpr int kCalibTab = 2;
-inline constexpr int kMonitorTab = 3;
-
 // Copies the container at the 1-based position of the import, with everything
-// under it, into the tab's pack (replacing what it held). The pack's packIndex
-// becomes the tab, isChanged 1, and compVerFw the import's letter for the tab:
-// compVerPar for parameters, compVerProdInfo for information, compVerCalib for
-// calibration; the monitor keeps the firmware's compVerFw. False, with the
-// set unchanged, for a leaf, an empty container, a position outside the import
-// or a tab outside 0..3.
-[[nodiscard]] bool Select(ConfigSet& set, int tabIndex, const FwImportPack& importPack, std::size_t position);
+// under it, into the block's pack (replacing what it held). The pack's
+// packIndex becomes the block's tab, isChanged 1, and compVerFw the import's
+// letter for the block: compVerPar for parameters, compVerProdInfo for
+// information, compVerCalib for calibration; the monitor keeps the firmware's
+// compVerFw. False, with the set unchanged, for a leaf, an empty container or
+// a position outside the import.
+[[nodiscard]] bool Select(ConfigSet& set, Block block, const FwImportPack& importPack, std::size_t position);
 
 // The 1-based position of the record reached from the root by the dotted names
 // below it ("blocks.monitor", "par"); 0 when there is none. An empty path is

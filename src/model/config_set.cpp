@@ -1,5 +1,6 @@
 #include "config_set.h"
 
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -68,17 +69,19 @@ bool IsNewConfigSet(const ConfigSet& set) {
   return set.monitor.header.isNew || set.param.header.isNew || set.calib.header.isNew || set.info.header.isNew;
 }
 
-StructPack& GetTabIndexedStruct(ConfigSet& set, int tabIndex) {
-  switch (tabIndex) {
-    case 0: return set.param;
-    case 1: return set.info;
-    case 3: return set.monitor;
-    default: return set.calib;
+StructPack& GetTabIndexedStruct(ConfigSet& set, Block block) {
+  switch (block) {
+    case Block::Parameters: return set.param;
+    case Block::Information: return set.info;
+    case Block::Calibration: return set.calib;
+    case Block::Monitor: return set.monitor;
   }
+  assert(false && "not a block");
+  return set.calib;
 }
 
-const StructPack& GetTabIndexedStruct(const ConfigSet& set, int tabIndex) {
-  return GetTabIndexedStruct(const_cast<ConfigSet&>(set), tabIndex);
+const StructPack& GetTabIndexedStruct(const ConfigSet& set, Block block) {
+  return GetTabIndexedStruct(const_cast<ConfigSet&>(set), block);
 }
 
 // ---- text-mode translation --------------------------------------------------------

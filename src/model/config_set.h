@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "block.h"
 #include "record.h"
 
 namespace tavomark {
@@ -54,9 +55,8 @@ void DisposeConfigSet(ConfigSet& set);
 [[nodiscard]] bool IsChangedConfigSet(const ConfigSet& set);
 [[nodiscard]] bool IsNewConfigSet(const ConfigSet& set);
 
-// Tab index: 0 param, 1 info, 3 monitor, anything else calib.
-[[nodiscard]] StructPack& GetTabIndexedStruct(ConfigSet& set, int tabIndex);
-[[nodiscard]] const StructPack& GetTabIndexedStruct(const ConfigSet& set, int tabIndex);
+[[nodiscard]] StructPack& GetTabIndexedStruct(ConfigSet& set, Block block);
+[[nodiscard]] const StructPack& GetTabIndexedStruct(const ConfigSet& set, Block block);
 
 // File order: monitor, param, info, calib.
 [[nodiscard]] int WriteConfigSet(std::FILE* file, ConfigSet& set);

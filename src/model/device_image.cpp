@@ -1,6 +1,7 @@
 #include "device_image.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "bytes.h"
@@ -38,12 +39,19 @@ void DisposeDeviceSet(DeviceSet& set) {
   DisposeDeviceData(set.calib);
 }
 
-DeviceData& GetIndexedDeviceData(DeviceSet& set, int index) {
-  switch (index) {
-    case 0: return set.param;
-    case 1: return set.info;
-    default: return set.calib;
+DeviceData& GetIndexedDeviceData(DeviceSet& set, Block block) {
+  assert(IsDeviceBlock(block) && "a device set holds no monitor image");
+  switch (block) {
+    case Block::Parameters: return set.param;
+    case Block::Information: return set.info;
+    case Block::Calibration:
+    case Block::Monitor: break;
   }
+  return set.calib;
+}
+
+const DeviceData& GetIndexedDeviceData(const DeviceSet& set, Block block) {
+  return GetIndexedDeviceData(const_cast<DeviceSet&>(set), block);
 }
 
 uint16_t ImageChecksumWord(std::span<const uint8_t> image) {
@@ -133,20 +141,17 @@ int CalibVtsToDeviceData(const Pack& values, DeviceData& data) {
   return FillShortTrailer(data, values.header) ? 1 : 0;
 }
 
-int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, int index) {
-  switch (index) {
-    case 0:
-      return UpdateDeviceData(set.param, devices.param) && FillParamTrailer(devices.param, set.param.header, set.name)
-                 ? 1
-                 : 0;
-    case 1: return CalibVtsToDeviceData(set.info, devices.info);
-    default: return CalibVtsToDeviceData(set.calib, devices.calib);
-  }
+int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, Block block) {
+  if (block == Block::Parameters)
+    return UpdateDeviceData(set.param, devices.param) && FillParamTrailer(devices.param, set.param.header, set.name)
+               ? 1
+               : 0;
+  return CalibVtsToDeviceData(GetTabIndexedValToSendPack(set, block), GetIndexedDeviceData(devices, block));
 }
 
 int ValToSendSetToDeviceSet(const ValToSendSet& set, DeviceSet& devices) {
-  for (int index = 0; index < 3; ++index)
-    if (!BlockToDeviceData(set, devices, index)) return 0;
+  for (Block block : kDeviceBlocks)
+    if (!BlockToDeviceData(set, devices, block)) return 0;
   return 1;
 }
 

@@ -43,8 +43,9 @@ struct DeviceSet {
 void DisposeDeviceData(DeviceData& data);
 [[nodiscard]] DeviceSet CreateDeviceSet(const ConfigSet& config);
 void DisposeDeviceSet(DeviceSet& set);
-// 0 param, 1 info, anything else calib.
-[[nodiscard]] DeviceData& GetIndexedDeviceData(DeviceSet& set, int index);
+// The image of a device block (a device set holds none for the monitor).
+[[nodiscard]] DeviceData& GetIndexedDeviceData(DeviceSet& set, Block block);
+[[nodiscard]] const DeviceData& GetIndexedDeviceData(const DeviceSet& set, Block block);
 
 // The image checksums, exposed for the simulated device and tests.
 [[nodiscard]] uint16_t ImageChecksumWord(std::span<const uint8_t> image);
@@ -59,9 +60,8 @@ void DisposeDeviceSet(DeviceSet& set);
 // UpdateDeviceData, then the 4-byte trailer.
 [[nodiscard]] int CalibVtsToDeviceData(const Pack& values, DeviceData& data);
 [[nodiscard]] int ValToSendSetToDeviceSet(const ValToSendSet& set, DeviceSet& devices);
-// One block of ValToSendSetToDeviceSet (0 param, 1 info, anything else calib),
-// the others untouched.
-[[nodiscard]] int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, int index);
+// One block of ValToSendSetToDeviceSet, the others untouched.
+[[nodiscard]] int BlockToDeviceData(const ValToSendSet& set, DeviceSet& devices, Block block);
 [[nodiscard]] int DeviceSetToValToSendSet(const DeviceSet& devices, ValToSendSet& set);
 
 }  // namespace tavomark

@@ -13,12 +13,12 @@ namespace {
 // else byte by byte.
 void CompareBlock(const SafeWriteJob& job, const ValToSendSet* shape, const DeviceSet* layout, const BlockWrite& b,
                   SafeWriteOutcome& outcome) {
-  const int page = PageOfBlock(b.block);
-  if (shape != nullptr && layout != nullptr && page >= 0) {
-    const DeviceData& data = page == 0 ? layout->param : page == 1 ? layout->info : layout->calib;
+  const std::optional<Block> block = BlockOfWireId(b.block);
+  if (shape != nullptr && layout != nullptr && block) {
+    const DeviceData& data = GetIndexedDeviceData(*layout, *block);
     std::string error;
     if (b.image.size() == data.totalSize &&
-        DiffBlockImages(*shape, *layout, page, b.held, b.image, outcome.diffs, error))
+        DiffBlockImages(*shape, *layout, *block, b.held, b.image, outcome.diffs, error))
       return;
   }
   (void)job;
@@ -28,13 +28,13 @@ void CompareBlock(const SafeWriteJob& job, const ValToSendSet* shape, const Devi
 }
 
 // The value file of a backup: the configuration's defaults with the held
-// block decoded into its page; none when it does not decode.
+// block decoded into its pack; none when it does not decode.
 bool BackupValues(const ConfigSet& config, const DeviceSet& layout, const BlockWrite& b, ValToSendSet& values) {
-  const int page = PageOfBlock(b.block);
-  if (page < 0) return false;
+  const std::optional<Block> block = BlockOfWireId(b.block);
+  if (!block) return false;
   values = CreateValToSendSet(config);
-  const DeviceData& data = page == 0 ? layout.param : page == 1 ? layout.info : layout.calib;
-  Pack& pack = GetTabIndexedValToSendPack(values, page);
+  const DeviceData& data = GetIndexedDeviceData(layout, *block);
+  Pack& pack = GetTabIndexedValToSendPack(values, *block);
   return b.held.size() == data.totalSize && DecodeBlockImage(pack, data, b.held, pack);
 }
 

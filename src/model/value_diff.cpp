@@ -22,28 +22,7 @@ bool ItemsDiffer(std::span<const uint8_t> left, std::span<const uint8_t> right) 
 
 }  // namespace
 
-uint16_t BlockOfPage(int page) {
-  if (page == 0) return 1;
-  if (page == 1) return 3;
-  return 2;
-}
-
-int PageOfBlock(uint16_t block) {
-  switch (block) {
-    case 1: return 0;
-    case 3: return 1;
-    case 2: return 2;
-    default: return -1;
-  }
-}
-
-const char* PageName(int page) {
-  if (page == 0) return "parameters";
-  if (page == 1) return "information";
-  return "calibration";
-}
-
-std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& device, const Pack& toSend, int page) {
+std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& device, const Pack& toSend, Block block) {
   std::vector<ValueDiff> diffs;
   const std::size_t records = GetStructPackNumRecords(layout);
   for (std::size_t position = 1; position <= records; ++position) {
@@ -54,7 +33,7 @@ std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& devi
     const std::span<const uint8_t> held = device.Item(position);
     if (!ItemsDiffer(held, sent)) continue;
     ValueDiff diff;
-    diff.page = page;
+    diff.block = block;
     diff.position = position;
     diff.path = GetRecordPath(layout, *record);
     diff.deviceValue = held.empty() ? "-" : TrimSpaces(ValToString(*record, static_cast<double>(ItemValue(held))));
@@ -66,12 +45,12 @@ std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& devi
 }
 
 std::vector<ValueDiff> DiffValueSets(const ConfigSet& config, const ValToSendSet& device, const ValToSendSet& toSend,
-                                     const std::vector<int>& pages) {
+                                     const std::vector<Block>& blocks) {
   std::vector<ValueDiff> diffs;
-  for (int page : pages) {
+  for (Block block : blocks) {
     std::vector<ValueDiff> more =
-        DiffValuePacks(GetTabIndexedStruct(config, page), GetTabIndexedValToSendPack(device, page),
-                       GetTabIndexedValToSendPack(toSend, page), page);
+        DiffValuePacks(GetTabIndexedStruct(config, block), GetTabIndexedValToSendPack(device, block),
+                       GetTabIndexedValToSendPack(toSend, block), block);
     diffs.insert(diffs.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
   }
   return diffs;
@@ -88,22 +67,22 @@ bool DecodeBlockImage(const Pack& shape, const DeviceData& layout, std::span<con
   return true;
 }
 
-bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, int page,
+bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, Block block,
                      std::span<const uint8_t> deviceImage, std::span<const uint8_t> sendImage,
                      std::vector<ValueDiff>& diffs, std::string& error) {
-  const DeviceData& data = page == 0 ? layout.param : page == 1 ? layout.info : layout.calib;
-  const Pack& pack = GetTabIndexedValToSendPack(shape, page);
+  const DeviceData& data = GetIndexedDeviceData(layout, block);
+  const Pack& pack = GetTabIndexedValToSendPack(shape, block);
   Pack held;
   Pack sent;
   if (!DecodeBlockImage(pack, data, deviceImage, held)) {
-    error = std::string("the device's ") + PageName(page) + " block does not fit the configuration";
+    error = std::string("the device's ") + BlockName(block) + " block does not fit the configuration";
     return false;
   }
   if (!DecodeBlockImage(pack, data, sendImage, sent)) {
-    error = std::string("the ") + PageName(page) + " block to send does not fit the configuration";
+    error = std::string("the ") + BlockName(block) + " block to send does not fit the configuration";
     return false;
   }
-  std::vector<ValueDiff> more = DiffValuePacks(*data.structPack, held, sent, page);
+  std::vector<ValueDiff> more = DiffValuePacks(*data.structPack, held, sent, block);
   // A record over the checksum word follows from all the others: it is no
   // change of its own.
   std::erase_if(more, [&data](const ValueDiff& d) {

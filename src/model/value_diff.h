@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "block.h"
 #include "config_set.h"
 #include "device_image.h"
 #include "pack.h"
@@ -19,7 +20,7 @@
 namespace tavomark {
 
 struct ValueDiff {
-  int page = 0;              // 0 parameters, 1 information, 2 calibration
+  Block block = Block::Parameters;
   std::size_t position = 0;  // 1-based record position in the block's struct pack
   std::string path;          // dotted, from the struct's root
   std::string deviceValue;   // formatted for the record, as the tree shows it
@@ -27,21 +28,14 @@ struct ValueDiff {
   std::string unit;
 };
 
-// Block id on the wire of a page and back: 0 -> 1, 1 -> 3, 2 -> 2; -1 for a
-// block that is no page.
-[[nodiscard]] uint16_t BlockOfPage(int page);
-[[nodiscard]] int PageOfBlock(uint16_t block);
-// "parameters", "information", "calibration".
-[[nodiscard]] const char* PageName(int page);
-
 // The leaves of layout whose items differ between the two packs (a NaN on
 // either side, or an item one of them lacks, counts as different); items
 // skipped on the sending side are not written and never differ.
 [[nodiscard]] std::vector<ValueDiff> DiffValuePacks(const StructPack& layout, const Pack& device, const Pack& toSend,
-                                                    int page = 0);
-// The same for the chosen pages of two value sets of one configuration.
+                                                    Block block = Block::Parameters);
+// The same for the chosen blocks of two value sets of one configuration.
 [[nodiscard]] std::vector<ValueDiff> DiffValueSets(const ConfigSet& config, const ValToSendSet& device,
-                                                   const ValToSendSet& toSend, const std::vector<int>& pages);
+                                                   const ValToSendSet& toSend, const std::vector<Block>& blocks);
 
 // Decodes a block image of layout's size into a copy of shape (a value pack
 // of the block). False, out untouched, when the image has another size or
@@ -49,9 +43,9 @@ struct ValueDiff {
 [[nodiscard]] bool DecodeBlockImage(const Pack& shape, const DeviceData& layout, std::span<const uint8_t> image,
                                     Pack& out);
 
-// The decoded images of one page compared; false with error when either
-// does not decode.
-[[nodiscard]] bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, int page,
+// The decoded images of one device block compared; false with error when
+// either does not decode.
+[[nodiscard]] bool DiffBlockImages(const ValToSendSet& shape, const DeviceSet& layout, Block block,
                                    std::span<const uint8_t> deviceImage, std::span<const uint8_t> sendImage,
                                    std::vector<ValueDiff>& diffs, std::string& error);
 

@@ -1,5 +1,6 @@
 #include "value_set.h"
 
+#include <cassert>
 #include <cstring>
 #include <utility>
 
@@ -104,16 +105,19 @@ std::span<const uint8_t> GetValToSendRecord(const Pack& pack, std::size_t positi
   return pack.Item(position);
 }
 
-Pack& GetTabIndexedValToSendPack(ValToSendSet& set, int tabIndex) {
-  switch (tabIndex) {
-    case 0: return set.param;
-    case 1: return set.info;
-    default: return set.calib;
+Pack& GetTabIndexedValToSendPack(ValToSendSet& set, Block block) {
+  assert(IsDeviceBlock(block) && "a value set keeps no monitor values");
+  switch (block) {
+    case Block::Parameters: return set.param;
+    case Block::Information: return set.info;
+    case Block::Calibration:
+    case Block::Monitor: break;
   }
+  return set.calib;
 }
 
-const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, int tabIndex) {
-  return GetTabIndexedValToSendPack(const_cast<ValToSendSet&>(set), tabIndex);
+const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, Block block) {
+  return GetTabIndexedValToSendPack(const_cast<ValToSendSet&>(set), block);
 }
 
 bool IsCoherentValToSendSet(const ValToSendSet& set) {

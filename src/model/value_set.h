@@ -60,9 +60,9 @@ void DisposeValToSendSet(ValToSendSet& set);
 // The 32-byte item at a 1-based position, or an empty span.
 [[nodiscard]] std::span<uint8_t> GetValToSendRecord(Pack& pack, std::size_t position);
 [[nodiscard]] std::span<const uint8_t> GetValToSendRecord(const Pack& pack, std::size_t position);
-// Tab index: 0 param, 1 info, anything else calib.
-[[nodiscard]] Pack& GetTabIndexedValToSendPack(ValToSendSet& set, int tabIndex);
-[[nodiscard]] const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, int tabIndex);
+// The values of a device block (a value set keeps none for the monitor).
+[[nodiscard]] Pack& GetTabIndexedValToSendPack(ValToSendSet& set, Block block);
+[[nodiscard]] const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, Block block);
 
 [[nodiscard]] bool IsCoherentValToSendSet(const ValToSendSet& set);
 [[nodiscard]] bool IsCompleteValToSendSet(const ValToSendSet& set);

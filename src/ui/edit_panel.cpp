@@ -33,6 +33,9 @@ namespace tavomark::ui {
 
 namespace {
 
+// The page of a block in the tab control.
+std::size_t PageOf(Block block) { return static_cast<std::size_t>(TabOfBlock(block)); }
+
 constexpr const char* kSaveTitle = "Save Config";
 constexpr const char* kLoadTitle = "Load Config";
 constexpr const char* kNewValTitle = "New Value File";
@@ -196,9 +199,9 @@ EditPanel::EditPanel(QWidget* parent, PanelContext& context)
   m_form->setupUi(&m_widget);
   const std::array<QTreeView*, kEditTabs> trees{m_form->TREE_PAR, m_form->TREE_INFO, m_form->TREE_CALIB,
                                                 m_form->TREE_MON};
-  for (int tab = 0; tab < kEditTabs; ++tab) SetUpPage(tab, trees[static_cast<std::size_t>(tab)]);
+  for (Block block : kConfigBlocks) SetUpPage(block, trees[PageOf(block)]);
   SetUpSelectionTree();
-  m_form->TAB->setCurrentIndex(kParamTab);
+  m_form->TAB->setCurrentIndex(TabOfBlock(Block::Parameters));
 
   connect(m_form->CBfwImport, &QPushButton::clicked, this, [this] { StructImport(); });
   connect(m_form->cbSELECT, &QPushButton::clicked, this, [this] { Select(); });
@@ -225,8 +228,8 @@ EditPanel::~EditPanel() = default;
 
 QWidget* EditPanel::Widget() { return &m_widget; }
 
-void EditPanel::SetUpPage(int tab, QTreeView* tree) {
-  Page& page = m_pages[static_cast<std::size_t>(tab)];
+void EditPanel::SetUpPage(Block block, QTreeView* tree) {
+  Page& page = m_pages[PageOf(block)];
   page.tree = tree;
   // Every page's tree answers to the same name; the page tells them apart.
   tree->setObjectName("TREE");
@@ -243,8 +246,8 @@ void EditPanel::SetUpPage(int tab, QTreeView* tree) {
   // Only the limits and the default of a leaf can be edited.
   page.model->SetCellEdit(
       [](const Record& record, std::size_t, int column) { return record.IsLeaf() && column >= kEditMax; },
-      [this, tab](std::size_t position, int column, const QString& text) {
-        return EditTreeChange(tab, position, column, text.toStdString());
+      [this, block](std::size_t position, int column, const QString& text) {
+        return EditTreeChange(block, position, column, text.toStdString());
       });
   tree->setModel(page.model.get());
   tree->setItemDelegate(new EditCellDelegate(tree));
@@ -283,24 +286,15 @@ void EditPanel::SetUpSelectionTree() {
 
 QTabWidget* EditPanel::Tab() const { return m_form->TAB; }
 
-QTreeView* EditPanel::Tree(int tab) const {
-  if (tab < 0 || tab >= kEditTabs) return nullptr;
-  return m_pages[static_cast<std::size_t>(tab)].tree;
-}
+QTreeView* EditPanel::Tree(Block block) const { return m_pages[PageOf(block)].tree; }
 
-StructTreeModel& EditPanel::Model(int tab) const {
-  const int index = tab < 0 || tab >= kEditTabs ? kCalibTab : tab;
-  return *m_pages[static_cast<std::size_t>(index)].model;
-}
+StructTreeModel& EditPanel::Model(Block block) const { return *m_pages[PageOf(block)].model; }
 
 QTreeView* EditPanel::SelectionTree() const { return m_form->TREE_SEL; }
 
-int EditPanel::ActiveTab() const {
-  const int tab = m_form->TAB->currentIndex();
-  return tab < 0 || tab >= kEditTabs ? kParamTab : tab;
-}
+Block EditPanel::ActiveBlock() const { return BlockOfTab(m_form->TAB->currentIndex()); }
 
-StructPack& EditPanel::ActivePack() { return tavomark::GetTabIndexedStruct(m_config, ActiveTab()); }
+StructPack& EditPanel::ActivePack() { return tavomark::GetTabIndexedStruct(m_config, ActiveBlock()); }
 
 bool EditPanel::EnableEditPanel(bool flag) {
   m_shown = flag;
@@ -346,9 +340,9 @@ bool EditPanel::OpenMaxCell(QTreeView* tree) {
 
 int EditPanel::ConfigPopulateEditTabs(ConfigSet& set) {
   int result = 1;
-  for (int tab = 0; tab < kEditTabs; ++tab) {
-    Page& page = m_pages[static_cast<std::size_t>(tab)];
-    if (!StructPopulateTree(*page.model, tavomark::GetTabIndexedStruct(set, tab))) result = 0;
+  for (Block block : kConfigBlocks) {
+    Page& page = m_pages[PageOf(block)];
+    if (!StructPopulateTree(*page.model, tavomark::GetTabIndexedStruct(set, block))) result = 0;
     page.tree->expand(page.model->IndexOf(1));
     FitColumns(page.tree);
   }
@@ -356,9 +350,9 @@ int EditPanel::ConfigPopulateEditTabs(ConfigSet& set) {
   return result;
 }
 
-void EditPanel::PopulateTab(int tab) {
-  Page& page = m_pages[static_cast<std::size_t>(tab)];
-  (void)StructPopulateTree(*page.model, tavomark::GetTabIndexedStruct(m_config, tab));
+void EditPanel::PopulateTab(Block block) {
+  Page& page = m_pages[PageOf(block)];
+  (void)StructPopulateTree(*page.model, tavomark::GetTabIndexedStruct(m_config, block));
   page.tree->expand(page.model->IndexOf(1));
   FitColumns(page.tree);
 }
@@ -371,7 +365,7 @@ void EditPanel::FitColumns(QTreeView* tree) {
 }
 
 Record* EditPanel::GetActiveEditRecord(const QModelIndex& row) {
-  const std::size_t position = Model(ActiveTab()).PositionOf(row);
+  const std::size_t position = Model(ActiveBlock()).PositionOf(row);
   Record* record = GetStructPackRecord(ActivePack(), position);
   return record != nullptr && record->IsLeaf() ? record : nullptr;
 }
@@ -402,9 +396,9 @@ void EditPanel::HeaderChange(HeaderFlag flag) {
   ShowHeader();
 }
 
-bool EditPanel::EditTreeChange(int tab, std::size_t position, int column, const std::string& text) {
-  if (tab < 0 || tab >= kEditTabs || column < kEditMax || column > kEditDefVal) return false;
-  StructPack& pack = tavomark::GetTabIndexedStruct(m_config, tab);
+bool EditPanel::EditTreeChange(Block block, std::size_t position, int column, const std::string& text) {
+  if (column < kEditMax || column > kEditDefVal) return false;
+  StructPack& pack = tavomark::GetTabIndexedStruct(m_config, block);
   Record* record = GetStructPackRecord(pack, position);
   if (record == nullptr || !record->IsLeaf()) return false;
   double& field = column == kEditMax ? record->maxValue : column == kEditMin ? record->minValue : record->value;
@@ -417,7 +411,7 @@ bool EditPanel::EditTreeChange(int tab, std::size_t position, int column, const 
     return false;
   }
   pack.header.isChanged = 1;
-  Model(tab).RefreshRow(position, kEditMax, kEditDefVal);
+  Model(block).RefreshRow(position, kEditMax, kEditDefVal);
   return true;
 }
 
@@ -457,9 +451,9 @@ void EditPanel::Select() {
   const std::size_t position = m_selModel->PositionOf(m_form->TREE_SEL->currentIndex());
   const Record* record = GetStructPackRecord(m_import.pack, position);
   if (record == nullptr || record->numChildren == 0) return;
-  const int tab = ActiveTab();
-  if (!tavomark::Select(m_config, tab, m_import, position)) return;
-  PopulateTab(tab);
+  const Block block = ActiveBlock();
+  if (!tavomark::Select(m_config, block, m_import, position)) return;
+  PopulateTab(block);
   ShowHeader();
 }
 
@@ -473,8 +467,8 @@ void EditPanel::ApplyLayout() {
   // alone they show the limits and defaults too. The monitor always shows all.
   const bool import = m_form->cbShow1->isChecked();
   m_form->importArea->setVisible(import);
-  for (int tab = kParamTab; tab <= kCalibTab; ++tab) {
-    QTreeView* tree = Tree(tab);
+  for (Block block : kDeviceBlocks) {
+    QTreeView* tree = Tree(block);
     for (int column = kEditMax; column <= kEditDefVal; ++column) tree->setColumnHidden(column, import);
     FitColumns(tree);
   }
@@ -597,9 +591,9 @@ void EditPanel::ImportStruct() {
   }
   // A tab that took a new structure is a change to save.
   copy.header.isChanged = 1;
-  const int tab = ActiveTab();
-  tavomark::GetTabIndexedStruct(m_config, tab) = std::move(copy);
-  PopulateTab(tab);
+  const Block block = ActiveBlock();
+  tavomark::GetTabIndexedStruct(m_config, block) = std::move(copy);
+  PopulateTab(block);
   ShowHeader();
 }
 
@@ -611,7 +605,7 @@ void EditPanel::ImportValByPos() {
   if (!SelectPath(m_context.services, kByPosTitle, path, "*.val", false)) return;
   operation.BusyAgain();
   ValToSendSet set = CreateValToSendSet(m_config);
-  const int tab = ActiveTab();
+  const Block block = ActiveBlock();
   StructPack& pack = ActivePack();
   if (std::string error; !LoadValToSendSet(path, set, &error)) {
     Message(&operation, kByPosTitle, "Errors while loaading file", error);
@@ -619,14 +613,14 @@ void EditPanel::ImportValByPos() {
     Message(&operation, kByPosTitle, "Invalid File Error");
   } else if (pack.records.empty()) {
     Message(&operation, kByPosTitle, "Empty struct Errors in Config File");
-  } else if (tab == kMonitorTab) {
+  } else if (block == Block::Monitor) {
     Message(&operation, kByPosTitle, "Set Default data monitor is invalid");
   } else if (!CheckCompatibilityValToSend(set, m_config)) {
     Message(&operation, kByPosTitle, "Compatibility Error");
   } else {
-    (void)CopyValByPos(tavomark::GetTabIndexedValToSendPack(set, tab), pack);
+    (void)CopyValByPos(tavomark::GetTabIndexedValToSendPack(set, block), pack);
     pack.header.isChanged = 1;
-    (void)StructUpdateTree(Model(tab));
+    (void)StructUpdateTree(Model(block));
   }
   DisposeValToSendSet(set);
 }
@@ -643,11 +637,11 @@ void EditPanel::ImportValByName() {
     Message(&operation, kByNameTitle, "Struct Value Import Error", error);
     return;
   }
-  const int tab = ActiveTab();
+  const Block block = ActiveBlock();
   StructPack& pack = ActivePack();
   (void)CopyValByName(pack, source);
   pack.header.isChanged = 1;
-  (void)StructUpdateTree(Model(tab));
+  (void)StructUpdateTree(Model(block));
 }
 
 bool EditPanel::TerminateEditPanel() {

@@ -37,7 +37,7 @@ namespace tavomark::ui {
 
 class StructTreeModel;
 
-inline constexpr int kEditTabs = 4;
+inline constexpr std::size_t kEditTabs = std::size(kConfigBlocks);
 
 // Columns of the tab trees.
 enum EditColumn : int {
@@ -97,7 +97,7 @@ class EditPanel final : public QObject, public ChildPanel {
   // A finished edit of a Max, Min or DefVal cell: the text, limited to the
   // type's range, becomes the record's field. Text that is not a number is
   // refused (the cell shows the record's value again); false then.
-  bool EditTreeChange(int tab, std::size_t position, int column, const std::string& text);
+  bool EditTreeChange(Block block, std::size_t position, int column, const std::string& text);
 
   // Commands of the panel's controls.
   void StructImport();
@@ -115,8 +115,8 @@ class EditPanel final : public QObject, public ChildPanel {
   [[nodiscard]] ConfigSet& EditConfigSet() { return m_config; }
   [[nodiscard]] const FwImportPack& ImportPack() const { return m_import; }
   [[nodiscard]] QTabWidget* Tab() const;
-  [[nodiscard]] QTreeView* Tree(int tab) const;
-  [[nodiscard]] StructTreeModel& Model(int tab) const;
+  [[nodiscard]] QTreeView* Tree(Block block) const;
+  [[nodiscard]] StructTreeModel& Model(Block block) const;
   [[nodiscard]] QTreeView* SelectionTree() const;
   [[nodiscard]] StructTreeModel& SelectionModel() const { return *m_selModel; }
   [[nodiscard]] bool Busy() const { return m_busy; }
@@ -131,11 +131,12 @@ class EditPanel final : public QObject, public ChildPanel {
     std::unique_ptr<StructTreeModel> model;
   };
 
-  void SetUpPage(int tab, QTreeView* tree);
+  void SetUpPage(Block block, QTreeView* tree);
   void SetUpSelectionTree();
-  [[nodiscard]] int ActiveTab() const;
+  // The block of the current tab page.
+  [[nodiscard]] Block ActiveBlock() const;
   [[nodiscard]] StructPack& ActivePack();
-  void PopulateTab(int tab);
+  void PopulateTab(Block block);
   void FitColumns(QTreeView* tree);
   // The header text and flags of the active tab's pack.
   void ShowHeader();

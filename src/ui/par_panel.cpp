@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -50,6 +51,12 @@ constexpr int kColumnValue = 1;
 constexpr int kColumnUnit = 2;
 constexpr const char* kEditTitle = "Edit Value";
 
+// The page of a device block on either side.
+std::size_t PageOf(Block block) {
+  assert(IsDeviceBlock(block) && "the parameter page shows no monitor");
+  return static_cast<std::size_t>(TabOfBlock(block));
+}
+
 // The leaf whose bytes reach into the image's last two bytes holds the
 // checksum word, which a send computes.
 bool IsChecksumWord(const StructPack& pack, const Record& record) {
@@ -82,13 +89,7 @@ void FitValueColumns(QTreeView& tree, const StructPack& pack) {
 
 }  // namespace
 
-uint16_t GetDataType(int page) {
-  // On the wire the information block is 3 and the calibration block 2,
-  // the reverse of the page order.
-  if (page == 0) return 1;
-  if (page == 1) return 3;
-  return 2;
-}
+uint16_t GetDataType(Block block) { return WireIdOfBlock(block); }
 
 std::string SetRecordShowValue(const Record& record) {
   const bool withUnit = record.IsLeaf() || record.kind == RecordKind::Enum || record.bitSize != 0;
@@ -114,14 +115,14 @@ bool ParValuesDiffer(const Pack& a, const Pack& b, std::size_t position) {
 // One accepted edit of a working value.
 class ParPanel::ValueEdit final : public QUndoCommand {
  public:
-  ValueEdit(ParPanel& panel, int page, std::size_t position, float before, float after, const QString& label)
-      : QUndoCommand(label), m_panel(panel), m_page(page), m_position(position), m_before(before), m_after(after) {}
-  void undo() override { m_panel.ApplyValue(m_page, m_position, m_before); }
-  void redo() override { m_panel.ApplyValue(m_page, m_position, m_after); }
+  ValueEdit(ParPanel& panel, Block block, std::size_t position, float before, float after, const QString& label)
+      : QUndoCommand(label), m_panel(panel), m_block(block), m_position(position), m_before(before), m_after(after) {}
+  void undo() override { m_panel.ApplyValue(m_block, m_position, m_before); }
+  void redo() override { m_panel.ApplyValue(m_block, m_position, m_after); }
 
  private:
   ParPanel& m_panel;
-  int m_page;
+  Block m_block;
   std::size_t m_position;
   float m_before;
   float m_after;
@@ -182,9 +183,9 @@ ParPanel::ParPanel(QWidget* parent, PanelContext& context)
   connect(m_undo.get(), &QUndoStack::cleanChanged, this, [this](bool clean) {
     if (!clean) return;
     // Back where the values were saved or loaded: nothing is edited any more.
-    for (int page = 0; page < kParPages; ++page)
-      tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page).header.isChanged =
-          m_changedWhenClean[static_cast<std::size_t>(page)];
+    for (Block block : kDeviceBlocks)
+      tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block).header.isChanged =
+          m_changedWhenClean[PageOf(block)];
     ClearEditMarks();
   });
   SetUpSide(ParSide::Tx, m_form->TAB_TX, {m_form->TREE_PAR, m_form->TREE_INFO, m_form->TREE_CALIB});
@@ -203,8 +204,8 @@ ParPanel::ParPanel(QWidget* parent, PanelContext& context)
     hidden->hide();
   // Only the parameter block is sent from a page; the other two go with
   // SendAll or the calibration functions.
-  m_form->TAB_TX->setTabVisible(1, false);
-  m_form->TAB_TX->setTabVisible(2, false);
+  m_form->TAB_TX->setTabVisible(TabOfBlock(Block::Information), false);
+  m_form->TAB_TX->setTabVisible(TabOfBlock(Block::Calibration), false);
   EnableParButton(false);
   m_form->TAB_TX->setCurrentIndex(0);
   m_form->TAB_RX->setCurrentIndex(0);
@@ -234,20 +235,20 @@ QWidget* ParPanel::Widget() { return &m_widget; }
 void ParPanel::SetUpSide(ParSide which, QTabWidget* tab, const std::array<QTreeView*, kParPages>& trees) {
   Side& side = SideOf(which);
   side.tab = tab;
-  for (int index = 0; index < kParPages; ++index) {
-    Page& page = side.pages[static_cast<std::size_t>(index)];
-    page.tree = trees[static_cast<std::size_t>(index)];
+  for (Block block : kDeviceBlocks) {
+    Page& page = side.pages[PageOf(block)];
+    page.tree = trees[PageOf(block)];
     // Every page's tree answers to the same name; the page tells them apart.
     page.tree->setObjectName("TREE");
     page.model = std::make_unique<StructTreeModel>();
     page.model->SetColumns({"Name", "value", "Unit"});
-    page.model->SetCellText([this, which, index](const Record& record, std::size_t position, int column) {
+    page.model->SetCellText([this, which, block](const Record& record, std::size_t position, int column) {
       if (column == kColumnUnit) return SetRecordShowValue(record);
       if (column != kColumnValue) return std::string();
       // Without the padding that aligns numbers in files and logs: the column
       // aligns them on the right.
       return TrimSpaces(
-          ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), index)));
+          ScatterValToSendRecord(record, position, GetTabIndexedValToSendPack(ValuesOf(which), block)));
     });
     // Numbers right-aligned in a font whose digits share one width, so the
     // decimal points line up.
@@ -260,7 +261,7 @@ void ParPanel::SetUpSide(ParSide which, QTabWidget* tab, const std::array<QTreeV
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(kColumnValue, QHeaderView::Interactive);
     header->setSectionResizeMode(kColumnUnit, QHeaderView::Interactive);
-    if (which == ParSide::Tx) SetUpEditing(index);
+    if (which == ParSide::Tx) SetUpEditing(block);
     else page.tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   }
   connect(tab, &QTabWidget::currentChanged, this, [this, which] { TabChange(which); });
@@ -270,16 +271,14 @@ ValToSendSet& ParPanel::ValuesOf(ParSide side) {
   return side == ParSide::Tx ? m_context.dataSet.vts : m_received;
 }
 
+Block ParPanel::CurrentBlock(ParSide side) const { return BlockOfTab(SideOf(side).tab->currentIndex()); }
+
 QTabWidget* ParPanel::Tab(ParSide side) const { return SideOf(side).tab; }
 
-QTreeView* ParPanel::Tree(ParSide side, int page) const {
-  if (page < 0 || page >= kParPages) return nullptr;
-  return SideOf(side).pages[static_cast<std::size_t>(page)].tree;
-}
+QTreeView* ParPanel::Tree(ParSide side, Block block) const { return SideOf(side).pages[PageOf(block)].tree; }
 
-StructTreeModel& ParPanel::Model(ParSide side, int page) const {
-  const int index = page < 0 || page >= kParPages ? kParPages - 1 : page;
-  return *SideOf(side).pages[static_cast<std::size_t>(index)].model;
+StructTreeModel& ParPanel::Model(ParSide side, Block block) const {
+  return *SideOf(side).pages[PageOf(block)].model;
 }
 
 bool ParPanel::ConfigurationIsNew() const {
@@ -373,9 +372,9 @@ void ParPanel::EnableParButton(bool connected) {
 
 int ParPanel::ConfigPopulateShowTree(ParSide side) {
   int result = 1;
-  for (int index = 0; index < kParPages; ++index) {
-    StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, index);
-    Page& page = SideOf(side).pages[static_cast<std::size_t>(index)];
+  for (Block block : kDeviceBlocks) {
+    StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, block);
+    Page& page = SideOf(side).pages[PageOf(block)];
     if (!StructPopulateTree(*page.model, pack)) result = 0;
     FitValueColumns(*page.tree, pack);
     pack.header.isNew = 0;
@@ -385,21 +384,18 @@ int ParPanel::ConfigPopulateShowTree(ParSide side) {
 
 
 int ParPanel::ScatterValToSendAllTab(ParSide side) {
-  for (int index = 0; index < kParPages; ++index) ScatterValToSendIndexTab(side, index);
+  for (Block block : kDeviceBlocks) ScatterValToSendIndexTab(side, block);
   return 1;
 }
 
-int ParPanel::ScatterValToSendIndexTab(ParSide side, int page) {
-  if (page < 0 || page >= kParPages) return 0;
-  StructUpdateTree(*SideOf(side).pages[static_cast<std::size_t>(page)].model);
-  ExpandPage(side, page);
-  tavomark::GetTabIndexedValToSendPack(ValuesOf(side), page).header.isNew = 0;
+int ParPanel::ScatterValToSendIndexTab(ParSide side, Block block) {
+  StructUpdateTree(*SideOf(side).pages[PageOf(block)].model);
+  ExpandPage(side, block);
+  tavomark::GetTabIndexedValToSendPack(ValuesOf(side), block).header.isNew = 0;
   return 1;
 }
 
-void ParPanel::ExpandPage(ParSide side, int page) {
-  if (QTreeView* tree = Tree(side, page)) tree->expandAll();
-}
+void ParPanel::ExpandPage(ParSide side, Block block) { Tree(side, block)->expandAll(); }
 
 int ParPanel::ParEvents(QObject*, QEvent* event) const {
   if (m_active || event == nullptr) return 0;
@@ -422,15 +418,15 @@ bool ParPanel::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-void ParPanel::Send() { SendPages({m_form->TAB_TX->currentIndex()}, kSendTitle); }
+void ParPanel::Send() { SendPages({CurrentBlock(ParSide::Tx)}, kSendTitle); }
 
-void ParPanel::SendAll() { SendPages({0, 1, 2}, kSendAllTitle); }
+void ParPanel::SendAll() { SendPages({std::begin(kDeviceBlocks), std::end(kDeviceBlocks)}, kSendAllTitle); }
 
-void ParPanel::Read() { ReadPages({m_form->TAB_RX->currentIndex()}, kReceiveTitle); }
+void ParPanel::Read() { ReadPages({CurrentBlock(ParSide::Rx)}, kReceiveTitle); }
 
-void ParPanel::ReadAll() { ReadPages({0, 1, 2}, kReceiveAllTitle); }
+void ParPanel::ReadAll() { ReadPages({std::begin(kDeviceBlocks), std::end(kDeviceBlocks)}, kReceiveAllTitle); }
 
-void ParPanel::SendPages(const std::vector<int>& pages, const char* title) {
+void ParPanel::SendPages(const std::vector<Block>& pages, const char* title) {
   Operation operation(*this);
   if (!operation.Granted()) return;
   if (!ValToSendSetToDeviceSet(m_context.dataSet.vts, m_devices)) {
@@ -439,9 +435,10 @@ void ParPanel::SendPages(const std::vector<int>& pages, const char* title) {
     return;
   }
   std::vector<BlockWrite> blocks;
-  for (int page : pages) {
-    const DeviceData& data = GetIndexedDeviceData(m_devices, page);
-    blocks.push_back(BlockWrite{GetDataType(page), {data.buffer.begin(), data.buffer.begin() + data.totalSize}, {}, {}});
+  for (Block block : pages) {
+    const DeviceData& data = GetIndexedDeviceData(m_devices, block);
+    const auto end = data.buffer.begin() + data.totalSize;
+    blocks.push_back(BlockWrite{GetDataType(block), {data.buffer.begin(), end}, {}, {}});
   }
   WriteBlocks(operation, std::move(blocks), title);
 }
@@ -519,17 +516,17 @@ void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks,
   }
 }
 
-void ParPanel::ReadPages(const std::vector<int>& pages, const char* title) {
+void ParPanel::ReadPages(const std::vector<Block>& pages, const char* title) {
   Operation operation(*this);
   if (!operation.Granted()) return;
   // The engine fills buffers of this command's own: a read that fails half
   // way leaves the device images as they were.
   std::vector<DeviceData> arrived;
   bool received = true;
-  for (int page : pages) {
-    DeviceData data = GetIndexedDeviceData(m_devices, page);
+  for (Block block : pages) {
+    DeviceData data = GetIndexedDeviceData(m_devices, block);
     std::fill(data.buffer.begin(), data.buffer.end(), uint8_t{0});
-    if (!m_context.engine.TlinkReceiveData(GetDataType(page), data.All())) {
+    if (!m_context.engine.TlinkReceiveData(GetDataType(block), data.All())) {
       received = false;
       break;
     }
@@ -564,7 +561,7 @@ void ParPanel::ReadPages(const std::vector<int>& pages, const char* title) {
 void ParPanel::TabChange(ParSide side) {
   Operation operation(*this);
   if (!operation.Granted()) return;
-  ScatterValToSendIndexTab(side, SideOf(side).tab->currentIndex());
+  ScatterValToSendIndexTab(side, CurrentBlock(side));
 }
 
 void ParPanel::ParCollapseTx(bool collapse) { ParCollapse(ParSide::Tx, collapse); }
@@ -573,8 +570,7 @@ void ParPanel::ParCollapseRx(bool collapse) { ParCollapse(ParSide::Rx, collapse)
 
 void ParPanel::ParCollapse(ParSide side, bool collapse) {
   if (!m_active) return;
-  QTreeView* tree = Tree(side, SideOf(side).tab->currentIndex());
-  if (tree == nullptr) return;
+  QTreeView* tree = Tree(side, CurrentBlock(side));
   const QModelIndex selected = tree->currentIndex().siblingAtColumn(0);
   if (!selected.isValid()) {
     // Nothing selected: the whole tree.
@@ -605,15 +601,14 @@ void ParPanel::ParCollapse(ParSide side, bool collapse) {
 void ParPanel::Compare() {
   Operation operation(*this);
   if (!operation.Granted()) return;
-  const int page = m_rx.tab->currentIndex();
-  if (page < 0 || page >= kParPages) return;
-  const Pack& received = tavomark::GetTabIndexedValToSendPack(m_received, page);
-  const Pack& working = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
-  Page& tx = m_tx.pages[static_cast<std::size_t>(page)];
-  Page& rx = m_rx.pages[static_cast<std::size_t>(page)];
+  const Block block = CurrentBlock(ParSide::Rx);
+  const Pack& received = tavomark::GetTabIndexedValToSendPack(m_received, block);
+  const Pack& working = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block);
+  Page& tx = m_tx.pages[PageOf(block)];
+  Page& rx = m_rx.pages[PageOf(block)];
   // Every page whole, so no marked row hides under a collapsed one.
-  ExpandPage(ParSide::Tx, page);
-  ExpandPage(ParSide::Rx, page);
+  ExpandPage(ParSide::Tx, block);
+  ExpandPage(ParSide::Rx, block);
   if (const std::size_t position = rx.model->PositionOf(rx.tree->currentIndex()); position != 0)
     tx.tree->setCurrentIndex(tx.model->IndexOf(position));
   tx.tree->verticalScrollBar()->setValue(rx.tree->verticalScrollBar()->value());
@@ -631,11 +626,10 @@ void ParPanel::CopyRxToTx() { CopySide(ParSide::Rx, ParSide::Tx); }
 void ParPanel::CopySide(ParSide from, ParSide to) {
   Operation operation(*this);
   if (!operation.Granted()) return;
-  const int page = SideOf(from).tab->currentIndex();
-  if (page < 0 || page >= kParPages) return;
-  SideOf(to).tab->setCurrentIndex(page);
-  const Pack& source = tavomark::GetTabIndexedValToSendPack(ValuesOf(from), page);
-  Pack& target = tavomark::GetTabIndexedValToSendPack(ValuesOf(to), page);
+  const Block block = CurrentBlock(from);
+  SideOf(to).tab->setCurrentIndex(TabOfBlock(block));
+  const Pack& source = tavomark::GetTabIndexedValToSendPack(ValuesOf(from), block);
+  Pack& target = tavomark::GetTabIndexedValToSendPack(ValuesOf(to), block);
   // A pack of another layout would leave the side with values its tree
   // cannot show; an empty one would wipe it.
   if (!CheckPackCompatibility(source.header, target.header) || source.Count() != target.Count() ||
@@ -652,16 +646,16 @@ void ParPanel::CopySide(ParSide from, ParSide to) {
   if (to == ParSide::Tx) target.header.isChanged = 1;
 }
 
-void ParPanel::SetUpEditing(int index) {
-  Page& page = m_tx.pages[static_cast<std::size_t>(index)];
+void ParPanel::SetUpEditing(Block block) {
+  Page& page = m_tx.pages[PageOf(block)];
   page.tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   page.model->SetCellEdit(
-      [this, index](const Record&, std::size_t position, int column) {
-        return column == kColumnValue && IsValueEditable(index, position);
+      [this, block](const Record&, std::size_t position, int column) {
+        return column == kColumnValue && IsValueEditable(block, position);
       },
-      [this, index](std::size_t position, int, const QString& text) { return EditValue(index, position, text); });
-  page.model->SetCellStyle([this, index](const Record&, std::size_t position, int column, int role) -> QVariant {
-    if (!IsEdited(index, position)) return {};
+      [this, block](std::size_t position, int, const QString& text) { return EditValue(block, position, text); });
+  page.model->SetCellStyle([this, block](const Record&, std::size_t position, int column, int role) -> QVariant {
+    if (!IsEdited(block, position)) return {};
     if (role == Qt::ForegroundRole) return QBrush(QColor(0, 0, 170));
     if (role == Qt::FontRole) {
       QFont font = column == kColumnValue ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
@@ -678,17 +672,17 @@ void ParPanel::SetUpEditing(int index) {
   });
 }
 
-bool ParPanel::IsValueEditable(int page, std::size_t position) const {
-  if (!m_active || m_terminated || page < 0 || page >= kParPages) return false;
-  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, page);
+bool ParPanel::IsValueEditable(Block block, std::size_t position) const {
+  if (!m_active || m_terminated || !IsDeviceBlock(block)) return false;
+  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, block);
   const Record* record = GetStructPackRecord(pack, position);
   if (record == nullptr || !record->IsLeaf() || IsChecksumWord(pack, *record)) return false;
-  return !GetValToSendRecord(tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page), position).empty();
+  return !GetValToSendRecord(tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block), position).empty();
 }
 
-bool ParPanel::EditValue(int page, std::size_t position, const QString& text) {
-  if (!IsValueEditable(page, position)) return false;
-  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, page);
+bool ParPanel::EditValue(Block block, std::size_t position, const QString& text) {
+  if (!IsValueEditable(block, position)) return false;
+  const StructPack& pack = tavomark::GetTabIndexedStruct(m_context.dataSet.config, block);
   const Record& record = *GetStructPackRecord(pack, position);
   const std::string path = GetRecordPath(pack, record);
   const std::string entry = text.toStdString();
@@ -700,48 +694,48 @@ bool ParPanel::EditValue(int page, std::size_t position, const QString& text) {
     QTimer::singleShot(0, this, [this, error] { m_context.services.MessagePopup(kEditTitle, error); });
     return false;
   }
-  const Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
+  const Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block);
   const float before = ItemValue(GetValToSendRecord(values, position));
   const auto after = static_cast<float>(value);
   if (before == after) return true;
-  m_undo->push(new ValueEdit(*this, page, position, before, after,
+  m_undo->push(new ValueEdit(*this, block, position, before, after,
                              QString::fromStdString(path + " = " + TrimSpaces(ValToString(record, value)))));
   return true;
 }
 
-bool ParPanel::IsEdited(int page, std::size_t position) const {
-  if (page < 0 || page >= kParPages) return false;
-  const std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+bool ParPanel::IsEdited(Block block, std::size_t position) const {
+  if (!IsDeviceBlock(block)) return false;
+  const std::vector<bool>& marks = m_edited[PageOf(block)];
   return position > 0 && position <= marks.size() && marks[position - 1];
 }
 
-void ParPanel::ApplyValue(int page, std::size_t position, float value) {
-  Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page);
+void ParPanel::ApplyValue(Block block, std::size_t position, float value) {
+  Pack& values = tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block);
   const std::span<uint8_t> item = GetValToSendRecord(values, position);
   if (item.empty()) return;
   SetItemValue(item, value);
   values.header.isChanged = 1;
-  std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+  std::vector<bool>& marks = m_edited[PageOf(block)];
   if (marks.size() < values.Count()) marks.resize(values.Count(), false);
   marks[position - 1] = true;
-  m_tx.pages[static_cast<std::size_t>(page)].model->RefreshRow(position, 0);
+  m_tx.pages[PageOf(block)].model->RefreshRow(position, 0);
 }
 
 void ParPanel::ForgetEdits() {
   // The flags first: clearing the history announces a clean state.
-  for (int page = 0; page < kParPages; ++page)
-    m_changedWhenClean[static_cast<std::size_t>(page)] =
-        tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, page).header.isChanged;
+  for (Block block : kDeviceBlocks)
+    m_changedWhenClean[PageOf(block)] =
+        tavomark::GetTabIndexedValToSendPack(m_context.dataSet.vts, block).header.isChanged;
   m_undo->clear();
   ClearEditMarks();
 }
 
 void ParPanel::ClearEditMarks() {
-  for (int page = 0; page < kParPages; ++page) {
-    std::vector<bool>& marks = m_edited[static_cast<std::size_t>(page)];
+  for (std::size_t page = 0; page < kParPages; ++page) {
+    std::vector<bool>& marks = m_edited[page];
     const bool any = std::find(marks.begin(), marks.end(), true) != marks.end();
     marks.clear();
-    if (any) m_tx.pages[static_cast<std::size_t>(page)].model->RefreshCells();
+    if (any) m_tx.pages[page].model->RefreshCells();
   }
 }
 

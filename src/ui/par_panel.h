@@ -2,7 +2,7 @@
 // The parameter page: the three device blocks side by side as two trees, the
 // working value set on the transmit side (what a send writes into the device)
 // and the values last read from the device on the receive side. Each side has
-// one tab page per block: 0 parameters, 1 information, 2 calibration.
+// one tab page per device block, in the blocks' tab order.
 //
 // The trees are views over the configuration's struct packs; a row's value is
 // formatted from the side's value set only when the view shows the row, so a
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "block.h"
 #include "child_panel.h"
 #include "device_image.h"
 #include "pack.h"
@@ -40,15 +41,14 @@ namespace tavomark::ui {
 
 class StructTreeModel;
 
-inline constexpr int kParPages = 3;
+inline constexpr std::size_t kParPages = std::size(kDeviceBlocks);
 
 // The two tab controls: TAB_TX shows the working value set, TAB_RX the
 // received one.
 enum class ParSide { Tx, Rx };
 
-// Block id on the wire of a page: 0 parameters -> 1, 1 information -> 3,
-// anything else calibration -> 2.
-[[nodiscard]] uint16_t GetDataType(int page);
+// Block id on the wire of a device block.
+[[nodiscard]] uint16_t GetDataType(Block block);
 
 // The "Unit" cell of a row: the record's unit for leaves, enumerations and
 // bit-field containers (bitSize not 0); empty for other containers.
@@ -93,7 +93,7 @@ class ParPanel final : public QObject, public ChildPanel {
   // Shows the side's value set on every page (values, expanded rows) and
   // clears the packs' isNew; 1.
   int ScatterValToSendAllTab(ParSide side);
-  int ScatterValToSendIndexTab(ParSide side, int page);
+  int ScatterValToSendIndexTab(ParSide side, Block block);
 
   // Commands of the panel's controls.
   void Send();
@@ -116,9 +116,9 @@ class ParPanel final : public QObject, public ChildPanel {
   // record's decimals and limited to its range; a refused entry changes
   // nothing and says why, naming the record's path. Every accepted edit goes
   // on the undo stack and marks its row until the set is saved.
-  [[nodiscard]] bool IsValueEditable(int page, std::size_t position) const;
-  bool EditValue(int page, std::size_t position, const QString& text);
-  [[nodiscard]] bool IsEdited(int page, std::size_t position) const;
+  [[nodiscard]] bool IsValueEditable(Block block, std::size_t position) const;
+  bool EditValue(Block block, std::size_t position, const QString& text);
+  [[nodiscard]] bool IsEdited(Block block, std::size_t position) const;
   [[nodiscard]] QUndoStack& UndoStack() const { return *m_undo; }
   [[nodiscard]] QAction* UndoAction() const { return m_undoAction; }
   [[nodiscard]] QAction* RedoAction() const { return m_redoAction; }
@@ -129,8 +129,8 @@ class ParPanel final : public QObject, public ChildPanel {
   [[nodiscard]] const ValToSendSet& Received() const { return m_received; }
   [[nodiscard]] const DeviceSet& Devices() const { return m_devices; }
   [[nodiscard]] QTabWidget* Tab(ParSide side) const;
-  [[nodiscard]] QTreeView* Tree(ParSide side, int page) const;
-  [[nodiscard]] StructTreeModel& Model(ParSide side, int page) const;
+  [[nodiscard]] QTreeView* Tree(ParSide side, Block block) const;
+  [[nodiscard]] StructTreeModel& Model(ParSide side, Block block) const;
   [[nodiscard]] bool Busy() const { return m_busy; }
 
  protected:
@@ -152,27 +152,28 @@ class ParPanel final : public QObject, public ChildPanel {
   [[nodiscard]] Side& SideOf(ParSide side) { return side == ParSide::Tx ? m_tx : m_rx; }
   [[nodiscard]] const Side& SideOf(ParSide side) const { return side == ParSide::Tx ? m_tx : m_rx; }
   [[nodiscard]] ValToSendSet& ValuesOf(ParSide side);
+  // The block of the side's current tab page.
+  [[nodiscard]] Block CurrentBlock(ParSide side) const;
   [[nodiscard]] bool ConfigurationIsNew() const;
   void Refresh();
   void ReleaseData();
-  void ExpandPage(ParSide side, int page);
+  void ExpandPage(ParSide side, Block block);
   void ParCollapse(ParSide side, bool collapse);
   void CopySide(ParSide from, ParSide to);
-  void SetUpEditing(int page);
+  void SetUpEditing(Block block);
   // Stores a value into the working set's item and marks the row.
-  void ApplyValue(int page, std::size_t position, float value);
+  void ApplyValue(Block block, std::size_t position, float value);
   // The undo history and the marks belong to the values they were made on.
   void ForgetEdits();
   void ClearEditMarks();
   // The set was saved: the marks go and the history's clean point moves here.
   void NoteSaved();
   // Converts the working value set into the device set and writes the
-  // blocks of the pages in order, stopping at the first failure.
-  void SendPages(const std::vector<int>& pages, const char* title);
-  // Reads the blocks of the pages into buffers of their own; only when all
-  // arrived and convert do they replace the device images and the received
-  // packs.
-  void ReadPages(const std::vector<int>& pages, const char* title);
+  // blocks in order, stopping at the first failure.
+  void SendPages(const std::vector<Block>& blocks, const char* title);
+  // Reads the blocks into buffers of their own; only when all arrived and
+  // convert do they replace the device images and the received packs.
+  void ReadPages(const std::vector<Block>& blocks, const char* title);
   // Reads what the device holds in the blocks, lists the records that would
   // change and, once the operator agrees (or is not asked), backs the blocks
   // up, writes them and reads them back.

@@ -2,7 +2,6 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QTabWidget>
 
 #include <algorithm>
 #include <cstring>
@@ -186,38 +185,6 @@ int StructUpdateTree(StructTreeModel& model) {
   if (model.Pack() == nullptr) return 0;
   model.RefreshCells();
   return 1;
-}
-
-namespace {
-
-bool ResolveTabIndex(const QTabWidget* tab, QWidget** page, int* tabIndex, int& index) {
-  if (tab == nullptr) {
-    if (tabIndex == nullptr) return false;
-    index = *tabIndex;
-    return true;
-  }
-  if (tabIndex != nullptr && *tabIndex >= 0) {
-    index = *tabIndex;
-  } else {
-    index = tab->currentIndex();
-    if (tabIndex != nullptr) *tabIndex = index;
-  }
-  if (page != nullptr) *page = tab->widget(index);
-  return true;
-}
-
-}  // namespace
-
-Pack* GetTabIndexedValToSendPack(ValToSendSet& set, const QTabWidget* tab, QWidget** page, int* tabIndex) {
-  int index = 0;
-  if (!ResolveTabIndex(tab, page, tabIndex, index)) return nullptr;
-  return &GetTabIndexedValToSendPack(set, index);
-}
-
-StructPack* GetTabIndexedStruct(ConfigSet& set, const QTabWidget* tab, QWidget** page, int* tabIndex) {
-  int index = 0;
-  if (!ResolveTabIndex(tab, page, tabIndex, index)) return nullptr;
-  return &GetTabIndexedStruct(set, index);
 }
 
 }  // namespace tavomark::ui

@@ -20,9 +20,6 @@
 #include "record.h"
 #include "value_set.h"
 
-class QTabWidget;
-class QWidget;
-
 namespace tavomark::ui {
 
 // Text of one cell: (record, its 1-based position, column >= 1).
@@ -112,14 +109,5 @@ class StructTreeModel final : public QAbstractItemModel {
 // The values behind the cells changed: the visible rows are formatted again.
 // Returns 1 when the model shows a pack.
 int StructUpdateTree(StructTreeModel& model);
-
-// The pack of a tab page. With no tab control the index comes from tabIndex
-// (nothing when tabIndex is null); otherwise a given index that is not
-// negative is used, else the control's current page, stored into tabIndex
-// when given. page receives the tab's page widget when asked for.
-[[nodiscard]] Pack* GetTabIndexedValToSendPack(ValToSendSet& set, const QTabWidget* tab, QWidget** page,
-                                               int* tabIndex);
-[[nodiscard]] StructPack* GetTabIndexedStruct(ConfigSet& set, const QTabWidget* tab, QWidget** page,
-                                              int* tabIndex);
 
 }  // namespace tavomark::ui

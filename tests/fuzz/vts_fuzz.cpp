@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)IsCompleteValToSendSet(set);
   ValToSendSet copy;
   (void)CopyValToSendSet(copy, set);
-  for (int tab = 0; tab < 3; ++tab) {
-    const Pack& pack = GetTabIndexedValToSendPack(copy, tab);
+  for (Block block : kDeviceBlocks) {
+    const Pack& pack = GetTabIndexedValToSendPack(copy, block);
     for (std::size_t i = 1; i <= pack.Count(); ++i) (void)ItemValue(GetValToSendRecord(pack, i));
   }
   (void)WriteValToSendSet(fuzz::NullOutput(), copy);

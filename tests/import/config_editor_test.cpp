@@ -35,15 +35,19 @@ class EditorTest : public ::testing::Test {
 TEST_F(EditorTest, SelectCopiesTheContainerWithTheTabsLetter) {
   ASSERT_EQ(At("par"), 2u);
   const struct {
-    int tab;
+    Block block;
     const char* path;
     char letter;
-  } cases[] = {{kParamTab, "par", 'P'}, {kInfoTab, "par", 'I'}, {kCalibTab, "cal", 'K'}, {kMonitorTab, "mon", 'F'}};
+    int packIndex;
+  } cases[] = {{Block::Parameters, "par", 'P', 0},
+               {Block::Information, "par", 'I', 1},
+               {Block::Calibration, "cal", 'K', 2},
+               {Block::Monitor, "mon", 'F', 3}};
   for (const auto& c : cases) {
-    ASSERT_TRUE(Select(m_set, c.tab, m_imported.pack, At(c.path))) << c.path;
-    const StructPack& pack = GetTabIndexedStruct(m_set, c.tab);
-    EXPECT_EQ(pack.header.compVerFw, c.letter) << c.tab;
-    EXPECT_EQ(pack.header.packIndex, c.tab);
+    ASSERT_TRUE(Select(m_set, c.block, m_imported.pack, At(c.path))) << c.path;
+    const StructPack& pack = GetTabIndexedStruct(m_set, c.block);
+    EXPECT_EQ(pack.header.compVerFw, c.letter) << c.packIndex;
+    EXPECT_EQ(pack.header.packIndex, c.packIndex);
     EXPECT_EQ(pack.header.isChanged, 1);
     EXPECT_STREQ(pack.records[0].varName, c.path);
     EXPECT_EQ(pack.records[0].offset, 0);
@@ -54,17 +58,16 @@ TEST_F(EditorTest, SelectCopiesTheContainerWithTheTabsLetter) {
 }
 
 TEST_F(EditorTest, SelectIgnoresLeavesAndBadPositions) {
-  ASSERT_TRUE(Select(m_set, kParamTab, m_imported.pack, At("par")));
-  EXPECT_FALSE(Select(m_set, kParamTab, m_imported.pack, At("lone")));
-  EXPECT_FALSE(Select(m_set, kParamTab, m_imported.pack, 0));
-  EXPECT_FALSE(Select(m_set, 4, m_imported.pack, At("cal")));
+  ASSERT_TRUE(Select(m_set, Block::Parameters, m_imported.pack, At("par")));
+  EXPECT_FALSE(Select(m_set, Block::Parameters, m_imported.pack, At("lone")));
+  EXPECT_FALSE(Select(m_set, Block::Parameters, m_imported.pack, 0));
   EXPECT_STREQ(m_set.param.records[0].varName, "par");
   EXPECT_EQ(At("par.nothing"), 0u);
   EXPECT_EQ(At("cal.a.level"), 7u);
 }
 
 TEST_F(EditorTest, CheckParentsNameComparesTheChainUpToARoot) {
-  ASSERT_TRUE(Select(m_set, kCalibTab, m_imported.pack, At("cal")));
+  ASSERT_TRUE(Select(m_set, Block::Calibration, m_imported.pack, At("cal")));
   const StructPack& all = m_imported.pack.pack;
   // cal.level against the sub-struct's own level: the copy's root ends the chain.
   EXPECT_TRUE(CheckParentsName(m_set.calib, 4, all, At("cal.level")));
@@ -73,7 +76,7 @@ TEST_F(EditorTest, CheckParentsNameComparesTheChainUpToARoot) {
 }
 
 TEST_F(EditorTest, CopyValByNameTakesMatchingLeavesOnly) {
-  ASSERT_TRUE(Select(m_set, kCalibTab, m_imported.pack, At("cal")));
+  ASSERT_TRUE(Select(m_set, Block::Calibration, m_imported.pack, At("cal")));
   StructPack source = m_set.calib;
   source.records[2].value = 1.5;  // a.level
   source.records[2].maxValue = 9.0;
@@ -90,7 +93,7 @@ TEST_F(EditorTest, CopyValByNameTakesMatchingLeavesOnly) {
 }
 
 TEST_F(EditorTest, CopyValByPosSkipsContainers) {
-  ASSERT_TRUE(Select(m_set, kParamTab, m_imported.pack, At("par")));
+  ASSERT_TRUE(Select(m_set, Block::Parameters, m_imported.pack, At("par")));
   Pack values = CreateValToSendPack(m_set.param);
   SetItemValue(values.Item(1), 11.0f);  // the container: ignored
   SetItemValue(values.Item(2), 1.25f);

@@ -108,11 +108,10 @@ TEST(ConfigSet, PredicatesTabsAndCopy) {
   config.monitor.header.codeProj = 1;
   EXPECT_FALSE(IsCoherentConfigSet(config, 0));
 
-  EXPECT_EQ(&GetTabIndexedStruct(config, 0), &config.param);
-  EXPECT_EQ(&GetTabIndexedStruct(config, 1), &config.info);
-  EXPECT_EQ(&GetTabIndexedStruct(config, 2), &config.calib);
-  EXPECT_EQ(&GetTabIndexedStruct(config, 3), &config.monitor);
-  EXPECT_EQ(&GetTabIndexedStruct(config, 9), &config.calib);
+  EXPECT_EQ(&GetTabIndexedStruct(config, Block::Parameters), &config.param);
+  EXPECT_EQ(&GetTabIndexedStruct(config, Block::Information), &config.info);
+  EXPECT_EQ(&GetTabIndexedStruct(config, Block::Calibration), &config.calib);
+  EXPECT_EQ(&GetTabIndexedStruct(config, Block::Monitor), &config.monitor);
 
   ConfigSet copy = CreateConfigSet();
   SetText(config.name, "PRJ0315cp_C");

@@ -80,7 +80,9 @@ TEST(DeviceImage, ParamTrailerCarriesTheSetName) {
   EXPECT_EQ(p.buffer[2], 0xF9);
   EXPECT_EQ(p.buffer[3], 0xFF);
   EXPECT_EQ(devices.info.totalSize, 12u);
-  EXPECT_EQ(&GetIndexedDeviceData(devices, 5), &devices.calib);
+  EXPECT_EQ(&GetIndexedDeviceData(devices, Block::Parameters), &devices.param);
+  EXPECT_EQ(&GetIndexedDeviceData(devices, Block::Information), &devices.info);
+  EXPECT_EQ(&GetIndexedDeviceData(devices, Block::Calibration), &devices.calib);
 }
 
 TEST(DeviceImage, SkippedItemsKeepTheirImageBytes) {

@@ -26,14 +26,15 @@ TEST(ValueDiff, ListsExactlyTheLeavesThatDiffer) {
   // A skipped item is not written, so it changes nothing.
   SetItemValue(send.param.Item(kSpeed), 77.0f);
   SetItemSkip(send.param.Item(kSpeed), 1);
-  const std::vector<ValueDiff> diffs = DiffValueSets(config, device, send, {0, 1, 2});
+  const std::vector<Block> all = {Block::Parameters, Block::Information, Block::Calibration};
+  const std::vector<ValueDiff> diffs = DiffValueSets(config, device, send, all);
   ASSERT_EQ(diffs.size(), 3u);
   EXPECT_EQ(diffs[0].path, "temp.temp[0]");
   EXPECT_EQ(diffs[0].sendValue, "-2");
   EXPECT_EQ(diffs[1].position, kTemp1);
-  EXPECT_EQ(diffs[2].page, 2);
+  EXPECT_EQ(diffs[2].block, Block::Calibration);
   EXPECT_EQ(diffs[2].path, "speed");
-  EXPECT_TRUE(DiffValueSets(config, device, device, {0, 1, 2}).empty());
+  EXPECT_TRUE(DiffValueSets(config, device, device, all).empty());
 }
 
 struct NameCase {

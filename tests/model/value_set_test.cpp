@@ -168,9 +168,9 @@ TEST_F(DataSetTest, FailedSaveIsReportedAndKeepsThePreviousFile) {
 TEST(ValToSendSet, TabsPredicatesAndCopies) {
   ConfigSet config = MakeConfig();
   ValToSendSet vts = CreateValToSendSet(config);
-  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, 0), &vts.param);
-  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, 1), &vts.info);
-  for (int tab : {2, 3, 7}) EXPECT_EQ(&GetTabIndexedValToSendPack(vts, tab), &vts.calib);
+  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, Block::Parameters), &vts.param);
+  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, Block::Information), &vts.info);
+  EXPECT_EQ(&GetTabIndexedValToSendPack(vts, Block::Calibration), &vts.calib);
   EXPECT_TRUE(IsCompleteValToSendSet(vts));
   EXPECT_TRUE(IsCoherentValToSendSet(vts));
   EXPECT_TRUE(IsNewValToSendSet(vts));

@@ -104,14 +104,14 @@ class EditTest : public AppTest {
     SelectInto(3, monitor);
   }
   std::string Cell(int tab, std::size_t position, int column) {
-    const ui::StructTreeModel& model = m_edit->Model(tab);
+    const ui::StructTreeModel& model = m_edit->Model(BlockOfTab(tab));
     return model.data(model.IndexOf(position, column)).toString().toStdString();
   }
   std::string Header() { return EditControl<QLineEdit>("TMheader")->text().toStdString(); }
   // Types text into a cell's editor and presses Enter.
   void Type(int tab, std::size_t position, int column, const QString& text) {
-    QTreeView* tree = m_edit->Tree(tab);
-    const QModelIndex index = m_edit->Model(tab).IndexOf(position, column);
+    QTreeView* tree = m_edit->Tree(BlockOfTab(tab));
+    const QModelIndex index = m_edit->Model(BlockOfTab(tab)).IndexOf(position, column);
     tree->setCurrentIndex(index);
     tree->edit(index);
     auto* editor = qobject_cast<QLineEdit*>(tree->indexWidget(index));
@@ -134,7 +134,7 @@ class EditTest : public AppTest {
     EXPECT_NE(control, nullptr) << name;
     return control;
   }
-  StructPack& TabPack(int tab) { return GetTabIndexedStruct(m_edit->EditConfigSet(), tab); }
+  StructPack& TabPack(int tab) { return GetTabIndexedStruct(m_edit->EditConfigSet(), BlockOfTab(tab)); }
 
   ui::EditPanel* m_edit = nullptr;
 };
@@ -186,9 +186,9 @@ TEST_F(EditTest, ControlsCarryTheirNamesAndLabels) {
   for (int page = 0; page < 4; ++page) {
     EXPECT_EQ(tab->tabText(page), pages[page]);
     EXPECT_EQ(tab->widget(page)->objectName(), pageNames[page]);
-    EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_edit->Tree(page));
+    EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_edit->Tree(BlockOfTab(page)));
   }
-  QAbstractItemModel* model = m_edit->Tree(0)->model();
+  QAbstractItemModel* model = m_edit->Tree(Block::Parameters)->model();
   QStringList labels;
   for (int column = 0; column < model->columnCount(); ++column)
     labels << model->headerData(column, Qt::Horizontal).toString();
@@ -242,7 +242,7 @@ TEST_F(EditTest, DemoFirmwareSelectedIntoFourTabsEqualsTheCliBuild) {
   ConfigSet loaded = CreateConfigSet();
   ASSERT_EQ(LoadConfigSet(saved, loaded), 1);
   for (int tab = 0; tab < 4; ++tab)
-    EXPECT_EQ(Serialized(GetTabIndexedStruct(loaded, tab)), Serialized(TabPack(tab))) << tab;
+    EXPECT_EQ(Serialized(GetTabIndexedStruct(loaded, BlockOfTab(tab))), Serialized(TabPack(tab))) << tab;
 }
 
 TEST_F(EditTest, SelectionTreeMarksUnionsApartAndDrawsLeavesPlain) {
@@ -279,7 +279,7 @@ TEST_F(EditTest, CellsEditOnlyLimitsAndDefaultsOfLeavesWithinTheTypesRange) {
   const std::size_t raw = FindRecordByPath(pack, "raw");
   ASSERT_EQ(pack.records[gain - 1].decimals, 2);
 
-  const ui::StructTreeModel& model = m_edit->Model(0);
+  const ui::StructTreeModel& model = m_edit->Model(Block::Parameters);
   for (int column = 0; column < ui::kEditColumns; ++column) {
     EXPECT_EQ(model.flags(model.IndexOf(gain, column)).testFlag(Qt::ItemIsEditable), column >= kEditMax) << column;
     EXPECT_FALSE(model.flags(model.IndexOf(raw, column)).testFlag(Qt::ItemIsEditable)) << column;
@@ -304,7 +304,7 @@ TEST_F(EditTest, CellsEditOnlyLimitsAndDefaultsOfLeavesWithinTheTypesRange) {
   ExpectOneMessage("Edit", "DefVal: \"abc\" is not a number");
 
   // Letters 'B' to 'y' never reach the editor; Enter on a leaf row opens Max.
-  QTreeView* tree = m_edit->Tree(0);
+  QTreeView* tree = m_edit->Tree(Block::Parameters);
   const QModelIndex cell = model.IndexOf(gain, kEditMax);
   tree->setCurrentIndex(cell);
   tree->edit(cell);
@@ -332,10 +332,10 @@ TEST_F(EditTest, TwoLayoutsAndTheByteOrderFlags) {
   QWidget* importArea = EditControl<QWidget>("TREE_SEL")->parentWidget();
   EXPECT_TRUE(EditControl("cbShow1")->isChecked());
   EXPECT_FALSE(importArea->isHidden());
-  for (int tab = 0; tab < 4; ++tab) EXPECT_EQ(m_edit->Tree(tab)->isColumnHidden(kEditDefVal), tab < 3) << tab;
+  for (int tab = 0; tab < 4; ++tab) EXPECT_EQ(m_edit->Tree(BlockOfTab(tab))->isColumnHidden(kEditDefVal), tab < 3) << tab;
   EditControl("cbShow1")->click();
   EXPECT_TRUE(importArea->isHidden());
-  for (int tab = 0; tab < 4; ++tab) EXPECT_FALSE(m_edit->Tree(tab)->isColumnHidden(kEditDefVal)) << tab;
+  for (int tab = 0; tab < 4; ++tab) EXPECT_FALSE(m_edit->Tree(BlockOfTab(tab))->isColumnHidden(kEditDefVal)) << tab;
 
   m_edit->Tab()->setCurrentIndex(2);
   TabPack(2).header.isChanged = 0;
@@ -365,7 +365,7 @@ TEST_F(EditTest, NewValWritesTheDefaults) {
   ASSERT_EQ(LoadValToSendSet(Path("defaults.vts"), values), 1);
   for (int tab = 0; tab < 3; ++tab) {
     const StructPack& pack = TabPack(tab);
-    const Pack& items = GetTabIndexedValToSendPack(values, tab);
+    const Pack& items = GetTabIndexedValToSendPack(values, BlockOfTab(tab));
     ASSERT_EQ(items.Count(), pack.records.size());
     for (std::size_t p = 1; p <= pack.records.size(); ++p)
       EXPECT_EQ(ItemValue(GetValToSendRecord(items, p)), static_cast<float>(pack.records[p - 1].value));
@@ -477,7 +477,7 @@ TEST_F(EditTest, NewWithUnsavedChangesAsksFirst) {
   m_services.confirms = {false};
   Press("CBnewConf");
   EXPECT_TRUE(TabPack(0).records.empty());
-  EXPECT_EQ(m_edit->Model(0).RecordCount(), 0u);
+  EXPECT_EQ(m_edit->Model(Block::Parameters).RecordCount(), 0u);
   EXPECT_EQ(m_services.unexpected, 0);
 }
 
@@ -499,7 +499,7 @@ TEST_F(EditTest, DamagedConfigGivesLoadErrorAndAnEmptySet) {
   ExpectOneMessage("Load Config", "Config Load Error");
   for (int tab = 0; tab < 4; ++tab) {
     EXPECT_TRUE(TabPack(tab).records.empty()) << tab;
-    EXPECT_EQ(m_edit->Model(tab).RecordCount(), 0u) << tab;
+    EXPECT_EQ(m_edit->Model(BlockOfTab(tab)).RecordCount(), 0u) << tab;
   }
   EXPECT_TRUE(m_edit->IsActive());
 

@@ -41,11 +41,11 @@ class ParTest : public AppTest {
     Panel().Load();
   }
   std::string Cell(ParSide side, int page, std::size_t position, int column = 1) {
-    ui::StructTreeModel& model = m_par->Model(side, page);
+    ui::StructTreeModel& model = m_par->Model(side, BlockOfTab(page));
     return model.data(model.IndexOf(position, column)).toString().toStdString();
   }
   int Children(ParSide side, std::size_t position) {
-    ui::StructTreeModel& model = m_par->Model(side, 0);
+    ui::StructTreeModel& model = m_par->Model(side, Block::Parameters);
     return model.rowCount(model.IndexOf(position));
   }
   // The speed shown on the three receive pages.
@@ -87,9 +87,9 @@ TEST_F(ParTest, ControlsAndTreesShowTheConfigurationAndBothValueSets) {
     EXPECT_EQ(tab->currentIndex(), 0);
     for (int page = 0; page < 3; ++page) {
       EXPECT_EQ(tab->tabText(page), pages[page]);
-      EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_par->Tree(side, page));
+      EXPECT_EQ(tab->widget(page)->findChild<QTreeView*>("TREE"), m_par->Tree(side, BlockOfTab(page)));
       EXPECT_EQ(tab->isTabVisible(page), side == ParSide::Rx || page == 0);
-      QAbstractItemModel* model = m_par->Tree(side, page)->model();
+      QAbstractItemModel* model = m_par->Tree(side, BlockOfTab(page))->model();
       EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "value");
       EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Unit");
       EXPECT_EQ(Cell(side, page, 1, 0), roots[page]);
@@ -98,7 +98,7 @@ TEST_F(ParTest, ControlsAndTreesShowTheConfigurationAndBothValueSets) {
     EXPECT_EQ(Cell(side, 0, kSpeed), "12.5");
     EXPECT_EQ(Cell(side, 0, kTemp0), "-7");
     EXPECT_EQ(Cell(side, 0, kTemp), "");
-    EXPECT_TRUE(m_par->Tree(side, 0)->isExpanded(m_par->Model(side, 0).IndexOf(kTemp)));
+    EXPECT_TRUE(m_par->Tree(side, Block::Parameters)->isExpanded(m_par->Model(side, Block::Parameters).IndexOf(kTemp)));
   }
   EXPECT_EQ(m_par->Tab(ParSide::Tx)->objectName(), "TAB_TX");
   EXPECT_EQ(m_par->Tab(ParSide::Rx)->objectName(), "TAB_RX");
@@ -109,8 +109,8 @@ TEST_F(ParTest, ControlsAndTreesShowTheConfigurationAndBothValueSets) {
   EXPECT_FALSE(Control("cbCollapseTx")->isHidden());
 
   // Collapsing the selected item takes everything below it along.
-  QTreeView* tree = m_par->Tree(ParSide::Tx, 0);
-  const ui::StructTreeModel& model = m_par->Model(ParSide::Tx, 0);
+  QTreeView* tree = m_par->Tree(ParSide::Tx, Block::Parameters);
+  const ui::StructTreeModel& model = m_par->Model(ParSide::Tx, Block::Parameters);
   tree->setCurrentIndex(model.IndexOf(1));
   Control("cbCollapseTx")->click();
   EXPECT_FALSE(tree->isExpanded(model.IndexOf(1)));
@@ -165,7 +165,7 @@ TEST_F(ParTest, CompareMarksExactlyTheDifferingRows) {
   auto marked = [this](ParSide side) {
     std::vector<std::size_t> rows;
     for (std::size_t p = 1; p <= 6; ++p)
-      if (m_par->Model(side, 0).IsMarked(p)) rows.push_back(p);
+      if (m_par->Model(side, Block::Parameters).IsMarked(p)) rows.push_back(p);
     return rows;
   };
   m_par->Compare();

@@ -23,8 +23,8 @@ namespace tavomark::test {
 namespace {
 
 TEST(WriteDiffDialog, ListsEveryRecordWithNumbersRightAligned) {
-  const std::vector<ValueDiff> diffs = {{0, 4, "temp.temp[0]", "-120", "-2", "C"},
-                                        {0, 5, "temp.temp[1]", "5", "300", "C"}};
+  const std::vector<ValueDiff> diffs = {{Block::Parameters, 4, "temp.temp[0]", "-120", "-2", "C"},
+                                        {Block::Parameters, 5, "temp.temp[1]", "5", "300", "C"}};
   ui::WriteDiffDialog dialog(nullptr, "Device Data Send", "2 records differ from the device.", diffs);
   QTableWidget* table = dialog.findChild<QTableWidget*>("TABLE_DIFF");
   ASSERT_NE(table, nullptr);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTreeView>
 
 #include "config_fixture.h"
@@ -11,7 +10,6 @@ namespace tavomark::ui {
 namespace {
 
 using test::BlockPack;
-using test::MakeConfig;
 
 // The names under parent, nested in parentheses: "par(speed temp(...) crc)".
 std::string Shape(const StructTreeModel& model, const QModelIndex& parent = {}) {
@@ -91,41 +89,6 @@ TEST(StructTreeModel, TenThousandRecordsFormatOnlyTheRowsOnScreen) {
   view.viewport()->repaint();
   EXPECT_GT(formatted, 0u);
   EXPECT_LT(formatted, 500u);
-}
-
-TEST(TabIndexed, FindsThePackOfATab) {
-  struct Case {
-    bool withTab;
-    int current;               // the tab control's page
-    std::optional<int> index;  // the in/out index, or none
-    const char* root;          // root name of the pack found, or null
-    int indexAfter;
-  };
-  ConfigSet config = MakeConfig();
-  QTabWidget tab;
-  for (const char* label : {"__Parameters", "__Info ", "__Calibration", "Monitor"}) tab.addTab(new QWidget, label);
-  for (const Case& c : {Case{false, 0, std::nullopt, nullptr, 0},  // nothing to go by
-                        Case{false, 0, 3, "mon", 3}, Case{true, 1, -1, "info", 1},  // current page, stored back
-                        Case{true, 1, std::nullopt, "info", 1}, Case{true, 1, 2, "cal", 2},  // given index wins
-                        Case{true, 0, 7, "cal", 7}}) {  // others: calibration
-    SCOPED_TRACE(testing::Message() << c.withTab << " " << c.current << " " << c.index.value_or(-9));
-    tab.setCurrentIndex(c.current);
-    int index = c.index.value_or(0);
-    QWidget* page = nullptr;
-    StructPack* pack = GetTabIndexedStruct(config, c.withTab ? &tab : nullptr, &page, c.index ? &index : nullptr);
-    if (c.root == nullptr) {
-      EXPECT_EQ(pack, nullptr);
-      continue;
-    }
-    ASSERT_NE(pack, nullptr);
-    EXPECT_STREQ(pack->records[0].varName, c.root);
-    if (c.index) {
-      EXPECT_EQ(index, c.indexAfter);
-    }
-    if (c.withTab) {
-      EXPECT_EQ(page, tab.widget(c.indexAfter));
-    }
-  }
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ class WindowTest : public AppTest {
     m_par = dynamic_cast<ui::ParPanel*>(Panel().Child(ui::kParPanel));
     ASSERT_NE(m_par, nullptr);
   }
-  ui::StructTreeModel& Tx() { return m_par->Model(ParSide::Tx, 0); }
+  ui::StructTreeModel& Tx() { return m_par->Model(ParSide::Tx, Block::Parameters); }
   std::string Value(std::size_t position) {
     return Tx().data(Tx().IndexOf(position, 1)).toString().toStdString();
   }
@@ -69,7 +69,7 @@ TEST_F(WindowTest, ValueEditIsReadForItsRecordLimitedMarkedAndUndone) {
   EXPECT_FALSE(Editable(kGain, 0)) << "the name";
   EXPECT_FALSE(Editable(1)) << "a container";
   EXPECT_FALSE(Editable(crc)) << "the checksum word";
-  EXPECT_FALSE(m_par->Model(ParSide::Rx, 0).flags(m_par->Model(ParSide::Rx, 0).IndexOf(kGain, 1)) &
+  EXPECT_FALSE(m_par->Model(ParSide::Rx, Block::Parameters).flags(m_par->Model(ParSide::Rx, Block::Parameters).IndexOf(kGain, 1)) &
                Qt::ItemIsEditable)
       << "the receive side";
 
@@ -78,8 +78,8 @@ TEST_F(WindowTest, ValueEditIsReadForItsRecordLimitedMarkedAndUndone) {
   EXPECT_EQ(Value(kGain), "2.55");
   ASSERT_TRUE(Edit(kGain, "1.234"));
   EXPECT_EQ(Value(kGain), "1.23");
-  EXPECT_TRUE(m_par->IsEdited(0, kGain));
-  EXPECT_FALSE(m_par->IsEdited(0, 2));
+  EXPECT_TRUE(m_par->IsEdited(Block::Parameters, kGain));
+  EXPECT_FALSE(m_par->IsEdited(Block::Parameters, 2));
   EXPECT_TRUE(IsChangedValToSendSet(m_app->Data().vts));
 
   // Refused entries change nothing and name the record.
@@ -101,11 +101,11 @@ TEST_F(WindowTest, ValueEditIsReadForItsRecordLimitedMarkedAndUndone) {
   EXPECT_EQ(Value(kGain), "2.55");
   undo.undo();
   EXPECT_EQ(Value(kGain), "0.00");
-  EXPECT_FALSE(m_par->IsEdited(0, kGain));
+  EXPECT_FALSE(m_par->IsEdited(Block::Parameters, kGain));
   EXPECT_FALSE(IsChangedValToSendSet(m_app->Data().vts));
   undo.redo();
   EXPECT_EQ(Value(kGain), "2.55");
-  EXPECT_TRUE(m_par->IsEdited(0, kGain));
+  EXPECT_TRUE(m_par->IsEdited(Block::Parameters, kGain));
   EXPECT_TRUE(IsChangedValToSendSet(m_app->Data().vts));
   EXPECT_EQ(Panel().MenuAction("Undo")->shortcut(), QKeySequence::Undo);
   EXPECT_EQ(Panel().MenuAction("Redo")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
@@ -125,7 +125,7 @@ TEST_F(WindowTest, SavingClearsTheMarksAndUndoAfterwardsChangesTheSetAgain) {
   m_services.files = {Path("edited.vts").string()};
   ASSERT_TRUE(Panel().Store());
   Panel().MainHandler();
-  EXPECT_FALSE(m_par->IsEdited(0, kGain));
+  EXPECT_FALSE(m_par->IsEdited(Block::Parameters, kGain));
   EXPECT_FALSE(IsChangedValToSendSet(m_app->Data().vts));
 
   ValToSendSet saved = CreateValToSendSet(CreateConfigSet());
@@ -135,11 +135,11 @@ TEST_F(WindowTest, SavingClearsTheMarksAndUndoAfterwardsChangesTheSetAgain) {
   m_par->UndoStack().undo();
   EXPECT_EQ(Value(kGain), "0.00");
   EXPECT_TRUE(IsChangedValToSendSet(m_app->Data().vts));
-  EXPECT_TRUE(m_par->IsEdited(0, kGain));
+  EXPECT_TRUE(m_par->IsEdited(Block::Parameters, kGain));
 }
 
 TEST_F(WindowTest, CollapseAndExpandWithoutSelectionActOnTheWholeTree) {
-  QTreeView* tree = m_par->Tree(ParSide::Tx, 0);
+  QTreeView* tree = m_par->Tree(ParSide::Tx, Block::Parameters);
   tree->setCurrentIndex({});
   const QModelIndex temp = Tx().IndexOf(kGain + 1);
   ASSERT_TRUE(tree->isExpanded(temp));
@@ -155,7 +155,7 @@ TEST_F(WindowTest, GrownWindowShowsMoreRowsAndEveryColumnWhole) {
   Panel().resize(900, 600);
   Panel().show();
   QApplication::processEvents();
-  QTreeView* tree = m_par->Tree(ParSide::Tx, 0);
+  QTreeView* tree = m_par->Tree(ParSide::Tx, Block::Parameters);
   const int small = RowsInView(tree);
   Panel().resize(1366, 768);
   QApplication::processEvents();

@@ -58,11 +58,11 @@ std::vector<ErrorEntry> SampleErrorEntries() {
   return {{0x0103, 12, 1, 5}, {0x0207, 345, 3, 59}, {0x0A01, 1000, 12, 0}};
 }
 
-std::vector<uint8_t> BuildSampleBlock(uint16_t blockId, std::size_t imageSize, const BlockIdentity& id) {
+std::vector<uint8_t> BuildSampleBlock(uint16_t wireId, std::size_t imageSize, const BlockIdentity& id) {
   imageSize = std::max<std::size_t>(imageSize, 2);
-  const std::size_t trailer = blockId == kParamBlock ? kParamTrailerBytes : kShortTrailerBytes;
+  const std::size_t trailer = wireId == kParamBlock ? kParamTrailerBytes : kShortTrailerBytes;
   std::vector<uint8_t> block(imageSize + trailer, 0);
-  for (std::size_t i = 0; i + 2 < imageSize; ++i) block[i] = static_cast<uint8_t>(blockId * 16 + i * 3);
+  for (std::size_t i = 0; i + 2 < imageSize; ++i) block[i] = static_cast<uint8_t>(wireId * 16 + i * 3);
 
   unsigned sum16 = 0;
   for (std::size_t i = 0; i + 2 < imageSize; ++i) sum16 += block[i];
@@ -72,7 +72,7 @@ std::vector<uint8_t> BuildSampleBlock(uint16_t blockId, std::size_t imageSize, c
   const auto byteChecksum = static_cast<uint8_t>(~sum8);
 
   uint8_t* t = &block[imageSize];
-  if (blockId == kParamBlock) {
+  if (wireId == kParamBlock) {
     std::memcpy(t, id.name.data(), std::min(id.name.size(), kNameBytes - 1));
     t += kNameBytes;
   }

@@ -14,7 +14,8 @@
 
 namespace tavomark::sim {
 
-// Block ids on the wire.
+// Block ids on the wire, as the device numbers them: kept apart from the
+// PC side's own mapping, so the simulator checks it instead of repeating it.
 inline constexpr uint16_t kParamBlock = 1;
 inline constexpr uint16_t kCalibBlock = 2;
 inline constexpr uint16_t kInfoBlock = 3;
@@ -73,7 +74,7 @@ struct BlockIdentity {
   char compVerFw = 'a';
   bool littleEndian = true;
 };
-[[nodiscard]] std::vector<uint8_t> BuildSampleBlock(uint16_t blockId, std::size_t imageSize,
+[[nodiscard]] std::vector<uint8_t> BuildSampleBlock(uint16_t wireId, std::size_t imageSize,
                                                     const BlockIdentity& identity);
 // The name a parameter block's trailer carries, or empty when the block is too
 // short to hold one.

@@ -97,9 +97,9 @@ std::optional<std::vector<uint8_t>> SimDevice::ReadBlock(const std::vector<uint8
     return std::nullopt;
   }
   const std::size_t offset = Big16(p, 0);
-  const uint16_t blockId = Big16(p, 2);
+  const uint16_t wireId = Big16(p, 2);
   const std::size_t len = p[4];
-  const auto it = m_memory.blocks.find(blockId);
+  const auto it = m_memory.blocks.find(wireId);
   if (it == m_memory.blocks.end()) {
     note = "no such block";
     return std::vector<uint8_t>{};
@@ -123,8 +123,8 @@ std::optional<std::vector<uint8_t>> SimDevice::InitSend(const std::vector<uint8_
   m_write = Write{};
   m_write.active = true;
   m_write.total = Big16(p, 0);
-  m_write.blockId = Big16(p, 2);
-  m_write.accepted = KeptBlock(m_write.blockId);
+  m_write.wireId = Big16(p, 2);
+  m_write.accepted = KeptBlock(m_write.wireId);
   if (!m_write.accepted) note = "block not writable";
   if (m_write.accepted && m_write.total == 0) CommitWrite();
   return std::vector<uint8_t>{};
@@ -152,8 +152,8 @@ std::vector<uint8_t> SimDevice::SendPiece(const std::vector<uint8_t>& p, bool fo
 
 void SimDevice::CommitWrite() {
   if (m_write.forgotten) return;
-  m_memory.blocks[m_write.blockId] = m_write.bytes;
-  if (m_write.blockId == kParamBlock) {
+  m_memory.blocks[m_write.wireId] = m_write.bytes;
+  if (m_write.wireId == kParamBlock) {
     const std::string name = NameFromParamBlock(m_write.bytes);
     if (!name.empty()) m_memory.dataName = name;
   }

@@ -69,7 +69,7 @@ class SimDevice {
     bool active = false;
     bool accepted = false;  // a block id the device keeps
     bool forgotten = false;  // a piece was acknowledged but not kept
-    uint16_t blockId = 0;
+    uint16_t wireId = 0;
     std::size_t total = 0;
     std::vector<uint8_t> bytes;
   } m_write;
