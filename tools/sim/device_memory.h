@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "block.h"
 #include "live_motion.h"
 
 namespace tavomark::sim {
 
-// Block ids on the wire, as the device numbers them: kept apart from the
-// PC side's own mapping, so the simulator checks it instead of repeating it.
-inline constexpr uint16_t kParamBlock = 1;
-inline constexpr uint16_t kCalibBlock = 2;
-inline constexpr uint16_t kInfoBlock = 3;
+// Block ids on the wire, from the one block table; the error list is the
+// device's own block.
+inline constexpr uint16_t kParamBlock = WireIdOfBlock(Block::Parameters);
+inline constexpr uint16_t kCalibBlock = WireIdOfBlock(Block::Calibration);
+inline constexpr uint16_t kInfoBlock = WireIdOfBlock(Block::Information);
 inline constexpr uint16_t kErrorListBlock = 4;
 
 inline constexpr std::size_t kInfoRecordBytes = 18;
