@@ -88,7 +88,7 @@ void PrintInfo(const link::InfoData& info) {
 // say the firmware's order differs.
 bool ErrorListSwapped(const std::filesystem::path& projectDir) {
   DataSet data = CreateDataSet();
-  if (LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir) >= 0) {
+  if (LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir)) {
     return data.config.monitor.header.bigEndianMode != data.config.monitor.header.swapDataBlock;
   }
   const auto header = DescriptionHeader(projectDir);
@@ -166,8 +166,11 @@ extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
 // (Ctrl-C, SIGTERM): the file then holds every row read so far.
 bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine& engine, uint8_t liveSize) {
   DataSet data = CreateDataSet();
-  if (!LoadValToSendSet(ctx.projectDir / "tavomark.dat", data.vts) || UpdateDataSet(data, ctx.projectDir) < 0)
-    return Failed(("Can't load the configuration of " + (ctx.projectDir / "tavomark.dat").string()).c_str());
+  const std::filesystem::path description = ctx.projectDir / "tavomark.dat";
+  if (auto loaded = LoadValToSendSet(description, data.vts); !loaded)
+    return Failed(("Can't load the configuration of " + description.string() + ": " + loaded.message()).c_str());
+  if (auto attached = UpdateDataSet(data, ctx.projectDir); !attached)
+    return Failed(("Can't load the configuration of " + description.string() + ": " + attached.message()).c_str());
   const StructPack& monitor = data.config.monitor;
   if (GetStructByteSize(monitor) != liveSize) return Failed("Wrong Live Buffer Size");
   std::string error;
@@ -244,11 +247,10 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
   CLI::App* read = add("read", "Read LEN bytes of BLOCK into FILE", [options](ProtocolEngine& engine, uint8_t) {
     std::vector<uint8_t> bytes(options->length);
     if (!engine.TlinkReceiveData(options->blockId, bytes)) return Failed();
-    std::string error;
-    const bool saved = SaveFileAtomically(
-        options->file,
-        [&bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); }, &error);
-    if (!saved) return Failed(("Can't write " + options->file + ": " + error).c_str());
+    const auto saved = SaveFileAtomically(options->file, [&bytes](std::FILE* f) {
+      return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    });
+    if (!saved) return Failed(("Can't write " + options->file + ": " + saved.message()).c_str());
     return true;
   });
   read->add_option("BLOCK", options->blockId, "Block id (1 param, 2 calib, 3 info, 4 error list)")->required();

@@ -73,9 +73,8 @@ int Import(const ImportOptions& options) {
   bool filesWritten = false;
   const int code = RunImport(options.header, options.structName, importPack, filesWritten);
   if (code == kExitImportFailed || options.out.empty()) return WithFiles(code, filesWritten);
-  std::string why;
-  if (!SaveStructPack(options.out, importPack.pack, false, &why)) {
-    std::cerr << "Struct Export Error: " << options.out << ": " << why << "\n";
+  if (auto saved = SaveStructPack(options.out, importPack.pack, false); !saved) {
+    std::cerr << "Struct Export Error: " << options.out << ": " << saved.message() << "\n";
     return kExitImportFailed;
   }
   return WithFiles(code, filesWritten);
@@ -115,9 +114,8 @@ int ConfigBuild(const BuildOptions& options) {
     std::cerr << "Config Save Error: szPROJ_VERSION \"" << version << "\" does not start with \"FW\"\n";
     return 1;
   }
-  std::string why;
-  if (!SaveConfigSet(options.out, config, &why)) {
-    std::cerr << "Config Save Error: " << options.out << ": " << why << "\n";
+  if (auto saved = SaveConfigSet(options.out, config); !saved) {
+    std::cerr << "Config Save Error: " << options.out << ": " << saved.message() << "\n";
     return 1;
   }
   return WithFiles(0, filesWritten);

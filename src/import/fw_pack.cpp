@@ -198,8 +198,8 @@ std::string DumpFileName(const char* projVersion) {
 
 bool SaveText(const std::filesystem::path& path, const std::string& text) {
   return SaveFileAtomically(path, [&text](std::FILE* file) {
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  });
+           return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+         }).ok();
 }
 
 }  // namespace
@@ -211,7 +211,7 @@ bool RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& struct
   const bool ok = import.Run(mainHeader, structName, report);
   if (ok) {
     report.dumpPath = outputDir / DumpFileName(importPack.pack.header.projVersion);
-    report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false) != 0;
+    report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false).ok();
   }
   report.log = import.Log().TakeText();
   report.logPath = outputDir / "log.txt";

@@ -45,10 +45,9 @@ bool IsStamp(const std::string& s) {
   return true;
 }
 
-bool WriteBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes, std::string& error) {
+Result<void> WriteBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   return SaveFileAtomically(
-      path, [bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },
-      &error);
+      path, [bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 }  // namespace
@@ -106,16 +105,15 @@ bool SaveDeviceBackup(const std::filesystem::path& projectDir, const std::string
     }
   }
   const std::filesystem::path img = stem.string() + ".img";
-  if (!WriteBytes(img, image, error)) {
-    error = "cannot write " + img.string() + ": " + error;
+  if (auto written = WriteBytes(img, image); !written) {
+    error = "cannot write " + img.string() + ": " + written.message();
     return false;
   }
   if (values != nullptr) {
     const std::filesystem::path vts = stem.string() + ".vts";
-    std::string why;
-    if (!SaveValToSendSet(vts, *values, &why)) {
+    if (auto written = SaveValToSendSet(vts, *values); !written) {
       std::filesystem::remove(img, ec);
-      error = "cannot write " + vts.string() + ": " + why;
+      error = "cannot write " + vts.string() + ": " + written.message();
       return false;
     }
   }

@@ -126,10 +126,12 @@ bool LiveRecorder::Open(const std::filesystem::path& path, const StructPack& mon
                        "\ntime_s";
   for (const RecordingColumn& column : columns) header += "," + CsvField(column.header);
   header += "\n";
-  if (!SaveFileAtomically(
-          path, [&](std::FILE* f) { return std::fwrite(header.data(), 1, header.size(), f) == header.size(); },
-          &error))
+  if (auto saved = SaveFileAtomically(
+          path, [&](std::FILE* f) { return std::fwrite(header.data(), 1, header.size(), f) == header.size(); });
+      !saved) {
+    error = saved.message();
     return false;
+  }
   m_file = std::fopen(path.c_str(), "ab");
   if (m_file == nullptr) {
     error = "cannot open " + path.string() + ": " + std::strerror(errno);

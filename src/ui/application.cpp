@@ -52,14 +52,11 @@ int Application::Start(StartOptions options) {
   m_services.SetDefaultDirectory(m_projectDir.string());
 
   // The device description says which firmware this program serves.
-  std::string reason;
-  bool usable = LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts, &reason) == 1;
-  if (const int code = usable ? UpdateDataSet(m_data, m_projectDir) : 0; code < 0) {
-    usable = false;
-    reason = GetValToSendErrorString(code);
-  }
-  if (!usable) {
-    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n", reason);
+  Result<void> described = LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts);
+  if (described) described = UpdateDataSet(m_data, m_projectDir);
+  if (!described) {
+    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n",
+                            described.message());
     return -1;
   }
   std::memset(m_data.vts.name, 0, sizeof m_data.vts.name);
@@ -109,7 +106,7 @@ int Application::Start(StartOptions options) {
 void Application::RestoreLastValueFile() {
   const std::string path = m_settings.lastValueFile;
   DataSet last = CreateDataSet();
-  const bool usable = !path.empty() && LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
+  const bool usable = !path.empty() && LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) &&
                       CheckPackCompatibility(last.config.param.header, m_data.config.param.header);
   if (!usable || !CopyDataSet(m_data, last)) {
     m_settings.lastValueFile.clear();

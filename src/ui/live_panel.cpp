@@ -442,8 +442,8 @@ void LivePanel::SetSlot(int page, int slot, std::size_t position) {
 void SaveUserChannels(PanelContext& context) {
   UserConfSet& user = context.dataSet.user;
   const std::filesystem::path path = GetUserConfPath(context.projectDir, user.header);
-  if (std::string error; !SaveUserConfSet(path, user, &error))
-    context.services.MessagePopup("Channels", "Can't save the channels in " + path.string(), error);
+  if (auto saved = SaveUserConfSet(path, user); !saved)
+    context.services.MessagePopup("Channels", "Can't save the channels in " + path.string(), saved.message());
 }
 
 void LivePanel::SaveChannels() { SaveUserChannels(m_context); }

@@ -70,9 +70,9 @@ TEST_F(CliHardening, SetRefusesTextThatIsNotANumber) {
 // 1: a NaN already in a value file is not sent as 0.
 TEST_F(CliHardening, ImageRefusesANaNInTheFile) {
   ValToSendSet vts;
-  ASSERT_EQ(LoadValToSendSet(m_vts, vts), 1);
+  ASSERT_TRUE(LoadValToSendSet(m_vts, vts).ok());
   SetItemValue(vts.param.Item(2), std::nanf(""));
-  ASSERT_EQ(SaveValToSendSet(m_vts, vts), 1);
+  ASSERT_TRUE(SaveValToSendSet(m_vts, vts).ok());
   const auto run = Cli(Project() + "values image " + Quoted(m_vts) + " param " + Quoted(Path("p.bin").string()));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("param:speed: the value file holds \"nan\", not a number"), std::string::npos) << run.out;

@@ -240,7 +240,7 @@ TEST_F(EditTest, DemoFirmwareSelectedIntoFourTabsEqualsTheCliBuild) {
 
   // The saved file loads again equal.
   ConfigSet loaded = CreateConfigSet();
-  ASSERT_EQ(LoadConfigSet(saved, loaded), 1);
+  ASSERT_TRUE(LoadConfigSet(saved, loaded).ok());
   for (int tab = 0; tab < 4; ++tab)
     EXPECT_EQ(Serialized(GetTabIndexedStruct(loaded, tab)), Serialized(TabPack(tab))) << tab;
 }
@@ -362,7 +362,7 @@ TEST_F(EditTest, NewValWritesTheDefaults) {
   EXPECT_EQ(m_services.fileRequests.back().title, "New Value File");
   EXPECT_EQ(m_services.fileRequests.back().filter, "*.vts");
   ValToSendSet values = CreateValToSendSet(CreateConfigSet());
-  ASSERT_EQ(LoadValToSendSet(Path("defaults.vts"), values), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("defaults.vts"), values).ok());
   for (int tab = 0; tab < 3; ++tab) {
     const StructPack& pack = TabPack(tab);
     const Pack& items = GetTabIndexedValToSendPack(values, tab);
@@ -416,7 +416,7 @@ TEST_F(EditTest, DefsByNameCopiesOnlyWholeChainMatches) {
   source.records[gain - 1].maxValue = 2.0;
   source.records[word - 1].value = 77;
   SetText(source.records[FindRecordByPath(source, "raw") - 1].varName, "other");
-  ASSERT_EQ(SaveStructPack(Path("defs.txt"), source, false), 1);
+  ASSERT_TRUE(SaveStructPack(Path("defs.txt"), source, false).ok());
 
   Press("CBImportDefs", Path("defs.txt").string());
   ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
@@ -438,7 +438,7 @@ TEST_F(EditTest, DefsByPosTakesAValueFileExceptOnTheMonitor) {
   const std::size_t gain = FindRecordByPath(TabPack(1), "gain");
   SetItemValue(values.info.Item(gain), 0.5f);
   SetItemValue(values.info.Item(1), 9.0f);  // the root: a container, skipped
-  ASSERT_EQ(SaveValToSendSet(Path("old.val"), values), 1);
+  ASSERT_TRUE(SaveValToSendSet(Path("old.val"), values).ok());
 
   m_edit->Tab()->setCurrentIndex(1);
   Press("CBImportVal", Path("old.val").string());
@@ -483,7 +483,7 @@ TEST_F(EditTest, NewWithUnsavedChangesAsksFirst) {
 
 TEST_F(EditTest, DamagedConfigGivesLoadErrorAndAnEmptySet) {
   ConfigSet good = MakeConfig(315, 'C');
-  ASSERT_EQ(SaveConfigSet(Path("good.cfg"), good), 1);
+  ASSERT_TRUE(SaveConfigSet(Path("good.cfg"), good).ok());
   Press("CBload", Path("good.cfg").string());
   ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
   EXPECT_EQ(m_services.fileRequests.back().title, "Load Config");

@@ -129,7 +129,7 @@ TEST_F(WindowTest, SavingClearsTheMarksAndUndoAfterwardsChangesTheSetAgain) {
   EXPECT_FALSE(IsChangedValToSendSet(m_app->Data().vts));
 
   ValToSendSet saved = CreateValToSendSet(CreateConfigSet());
-  ASSERT_EQ(LoadValToSendSet(Path("edited.vts"), saved), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("edited.vts"), saved).ok());
   EXPECT_FLOAT_EQ(ItemValue(saved.param.Item(kGain)), 1.0f);
 
   m_par->UndoStack().undo();
