@@ -52,10 +52,10 @@ bool ReportFiles(const FwImportReport& report) {
 // nothing usable was imported. filesWritten: log.txt and the dump were written.
 int RunImport(const std::string& header, std::string structName, FwImportPack& importPack, bool& filesWritten) {
   FwImportReport report;
-  const bool ok = RetrieveFwPack(header, structName, importPack, report);
+  const auto imported = RetrieveFwPack(header, structName, importPack, report);
   filesWritten = ReportFiles(report);
-  if (!ok) {
-    std::cerr << "Import Error: view log.txt file for detail\n";
+  if (!imported) {
+    std::cerr << "Import Error: view log.txt file for detail: " << imported.message() << "\n";
     return kExitImportFailed;
   }
   if (!report.parsed) {

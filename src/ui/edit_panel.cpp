@@ -438,8 +438,8 @@ void EditPanel::StructImport() {
   // import and its tree as they were.
   FwImportPack imported;
   FwImportReport report;
-  if (!RetrieveFwPack(m_headerPath, name, imported, report, m_context.projectDir)) {
-    Message(&operation, kFwImportTitle, kImportError);
+  if (auto retrieved = RetrieveFwPack(m_headerPath, name, imported, report, m_context.projectDir); !retrieved) {
+    Message(&operation, kFwImportTitle, kImportError, retrieved.message());
     return;
   }
   m_selModel->Clear();

@@ -400,6 +400,9 @@ TEST_F(EditTest, ExportedTabImportsIntoAnotherTab) {
   m_edit->Tab()->setCurrentIndex(2);
   const std::vector<uint8_t> before = Serialized(TabPack(2));
   Press("CBimport", Path("junk.txt").string());
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "not a struct text file (no records announced, a record line out of order or too long)");
   ExpectOneMessage("Import Struct", "Struct Import Error");
   EXPECT_EQ(Serialized(TabPack(2)), before);
 }
@@ -428,6 +431,9 @@ TEST_F(EditTest, DefsByNameCopiesOnlyWholeChainMatches) {
   EXPECT_EQ(Cell(0, gain, kEditDefVal), "    1.25");
 
   Press("CBImportDefs", Path("missing.txt").string());
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "cannot open " + Path("missing.txt").string() + ": No such file or directory");
   ExpectOneMessage("Import Value by Name", "Struct Value Import Error");
 }
 
@@ -544,6 +550,9 @@ TEST_F(EditTest, FailedFirmwareImportKeepsTheLastImport) {
   ImportSmall();
   const std::size_t records = m_edit->ImportPack().pack.records.size();
   Import(Path("small.h"), "Missing_t");
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "no structure Missing_t in " + Path("small.h").string() + " or the headers it includes");
   ExpectOneMessage("Import Struct from Firmware", "Import Error: view log.txt file for detail");
   EXPECT_EQ(m_edit->ImportPack().pack.records.size(), records);
   EXPECT_EQ(m_edit->SelectionModel().RecordCount(), records);

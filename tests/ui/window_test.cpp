@@ -200,7 +200,8 @@ TEST_F(WindowTest, MenusRunThePanelCommandsAndTheStatusBarSaysWhereWeAre) {
   const auto messages = m_services.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Load Error");
-  EXPECT_FALSE(messages[0].detail.empty());
+  EXPECT_EQ(messages[0].detail, "param block: header cut short, the file ends at byte 3");
+  EXPECT_EQ(m_services.LastMessage(), "Load Error: param block: header cut short, the file ends at byte 3");
   Panel().MainHandler();
   EXPECT_NE(Panel().StatusText().toStdString().find("Load Error"), std::string::npos);
   // The dialog started in the project folder: no value file was used yet.
