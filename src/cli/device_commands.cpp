@@ -177,11 +177,11 @@ bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine&
   double duration = 0.0;
   if (!options.duration.empty() && (!ParseStrictNumber(options.duration, "--duration", duration, error) || duration <= 0))
     return Failed((error.empty() ? "--duration: the number of seconds must be above 0" : error).c_str());
-  std::vector<RecordingColumn> columns;
+  auto columns = RecordingColumns(monitor, options.channels);
   LiveRecorder recorder;
-  if (!RecordingColumns(monitor, options.channels, columns, error) ||
-      !recorder.Open(options.out, monitor, std::move(columns), IsoTimeNow(), error))
-    return Failed(("Can't record into " + options.out + ": " + error).c_str());
+  Result<void> opened = columns ? recorder.Open(options.out, monitor, std::move(columns.value()), IsoTimeNow())
+                                : Result<void>(columns.error());
+  if (!opened) return Failed(("Can't record into " + options.out + ": " + opened.message()).c_str());
 
   g_interrupted.store(false);
   const auto previousInt = std::signal(SIGINT, OnInterrupt);
@@ -200,8 +200,8 @@ bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine&
       ok = Failed();
       break;
     }
-    if (!recorder.Write(elapsed(), *live, error)) {
-      ok = Failed(error.c_str());
+    if (auto written = recorder.Write(elapsed(), *live); !written) {
+      ok = Failed(written.message().c_str());
       break;
     }
   }
@@ -274,11 +274,11 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
 
   CLI::App* restore = add("restore", "Send a backup (FILE.img or FILE.vts in <project>/backups) back",
                           [&ctx, options](ProtocolEngine& engine, uint8_t) {
-                            DeviceBackup backup;
-                            std::string error;
-                            if (!LoadDeviceBackup(options->file, backup, error)) return Failed(error.c_str());
+                            const auto backup = LoadDeviceBackup(options->file);
+                            if (!backup) return Failed(backup.message().c_str());
                             return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice,
-                                                    backup.name.block, backup.image, options->dryRun);
+                                                    backup.value().name.block, backup.value().image,
+                                                    options->dryRun);
                           });
   restore->add_option("FILE", options->file, "The backup")->required();
   restore->add_flag("--dry-run", options->dryRun, "List the differences, write nothing");

@@ -30,9 +30,11 @@ class [[nodiscard]] Result {
 
   [[nodiscard]] bool ok() const { return m_data.index() == 0; }
   explicit operator bool() const { return ok(); }
-  // Only on success.
-  [[nodiscard]] T& value() { return std::get<0>(m_data); }
-  [[nodiscard]] const T& value() const { return std::get<0>(m_data); }
+  // Only on success. A temporary hands its value over, so a loop over
+  // Make().value() does not outlive what it walks.
+  [[nodiscard]] T& value() & { return std::get<0>(m_data); }
+  [[nodiscard]] const T& value() const& { return std::get<0>(m_data); }
+  [[nodiscard]] T value() && { return std::get<0>(std::move(m_data)); }
   // Only on failure.
   [[nodiscard]] const Error& error() const { return std::get<1>(m_data); }
   [[nodiscard]] int code() const { return ok() ? 0 : error().code; }

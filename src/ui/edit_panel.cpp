@@ -409,13 +409,15 @@ bool EditPanel::EditTreeChange(int tab, std::size_t position, int column, const 
   if (record == nullptr || !record->IsLeaf()) return false;
   double& field = column == kEditMax ? record->maxValue : column == kEditMin ? record->minValue : record->value;
   const char* name = column == kEditMax ? "Max" : column == kEditMin ? "Min" : "DefVal";
-  std::string error;
-  if (!GatherCellValue(*record, text, field, name, &error)) {
+  const auto value = GatherCellValue(*record, text, name);
+  if (!value) {
     // The editor is closing: the message waits until it has gone.
     QMetaObject::invokeMethod(
-        this, [this, error] { m_context.services.MessagePopup(kCellTitle, error); }, Qt::QueuedConnection);
+        this, [this, error = value.message()] { m_context.services.MessagePopup(kCellTitle, error); },
+        Qt::QueuedConnection);
     return false;
   }
+  field = value.value();
   pack.header.isChanged = 1;
   Model(tab).RefreshRow(position, kEditMax, kEditDefVal);
   return true;
