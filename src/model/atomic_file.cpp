@@ -140,7 +140,8 @@ Result<void> SaveFileAtomically(const std::filesystem::path& path, const std::fu
     return Fail(SystemError("cannot open a stream", code));
   }
   bool ok = write(file);
-  if (!ok) SetError(&reason, std::ferror(file) ? SystemError("write failed", errno) : "the content could not be written");
+  if (!ok)
+    SetError(&reason, std::ferror(file) ? SystemError("write failed", errno) : "the content could not be written");
   if (ok && (std::fflush(file) != 0 || std::ferror(file) || ::fsync(::fileno(file)) != 0)) {
     SetError(&reason, SystemError("write failed", errno));
     ok = false;

@@ -157,7 +157,8 @@ Result<void> ReadRest(std::FILE* file, std::size_t limit, std::vector<uint8_t>& 
   uint8_t buf[65536];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) {
-    if (bytes.size() + n > limit) return Fail("larger than the " + std::to_string(limit) + " bytes the format can hold");
+    if (bytes.size() + n > limit)
+      return Fail("larger than the " + std::to_string(limit) + " bytes the format can hold");
     bytes.insert(bytes.end(), buf, buf + n);
   }
   if (std::ferror(file)) return Fail(std::string("read error: ") + std::strerror(errno));

@@ -117,8 +117,8 @@ void Application::RestoreLastValueFile() {
 
 void Application::SaveSettings() {
   StoreFolders(m_services, m_settings);
-  if (WriteInitFile(m_projectDir, m_settings) != 0)
-    m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_projectDir, m_settings); !written)
+    m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 int Application::Run() {

@@ -532,16 +532,16 @@ void LivePanel::TableChange(int table) {
 void LivePanel::EditChannels(bool shown) {
   ShowChannelButtons(shown);
   m_context.settings.liveEditChannels = shown ? 1 : 0;
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void LivePanel::ShowCalibration(bool shown) {
   m_form->TAB->setTabVisible(kTabCalib, shown);
   if (shown) m_form->TAB->setCurrentIndex(kTabCalib);
   m_context.settings.liveShowCalib = shown ? 1 : 0;
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void LivePanel::ShowChannelButtons(bool shown) {

@@ -366,8 +366,8 @@ bool MainPanel::PanelMaximize() {
 
 void MainPanel::SaveSettings() {
   StoreFolders(m_context.services, m_context.settings);
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void MainPanel::FillListPort() {

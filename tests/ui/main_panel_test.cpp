@@ -110,7 +110,7 @@ TEST_P(LastValueFileTest, RestoredOnlyWhenCompatible) {
   SettingsBlock settings;
   settings.lastValueFile = Path("run7.vts").string();
   settings.portIndex = 4;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
 
   ASSERT_EQ(StartApp({4}), 0);
   EXPECT_EQ(Title(), std::string(kTitleWithoutFile) + (compatible ? "run7" : ""));
@@ -138,7 +138,7 @@ TEST_F(AppTest, MissingDeviceDescriptionEndsWithInitializeError) {
 TEST_F(AppTest, SavedPortMissingFromTheRingSelectsTheFirstAndSavesIt) {
   SettingsBlock settings;
   settings.portIndex = 9;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   ASSERT_EQ(StartApp({-1, 2, 3}), 0);
   auto* ring = Control<QComboBox>("RINGport");
   ASSERT_EQ(ring->count(), 3);
@@ -355,7 +355,7 @@ class PortListAfterPaintTest : public AppTest, public ::testing::WithParamInterf
 TEST_P(PortListAfterPaintTest, RingIsFilledByThePaintOrTheFirstTick) {
   SettingsBlock settings;
   settings.portIndex = 3;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   m_app = std::make_unique<ui::Application>(m_services);
   ui::StartOptions options;
   options.projectDir = m_dir;
