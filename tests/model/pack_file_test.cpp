@@ -295,7 +295,7 @@ TEST_F(TempDir, PackRoundTripAndItemSizeCheck) {
     item[31] = 0xEE;
     pack.Append(item);
   }
-  ASSERT_EQ(SavePack(Path("v.pk"), pack), 1);
+  ASSERT_TRUE(SavePack(Path("v.pk"), pack));
   const auto b = Bytes(Path("v.pk"));
   ASSERT_EQ(b.size(), 64u + 3 * 32u);
   EXPECT_EQ(GetU16(&b[18]), 3);
@@ -305,20 +305,21 @@ TEST_F(TempDir, PackRoundTripAndItemSizeCheck) {
   EXPECT_EQ(b[64 + 95], 0xEE);
 
   Pack back = CreatePack(32);
-  ASSERT_EQ(LoadPack(Path("v.pk"), back), 1);
+  ASSERT_TRUE(LoadPack(Path("v.pk"), back));
   EXPECT_EQ(GetPackNumRecords(back), 3u);
   EXPECT_EQ(back.Item(3)[0], 3);
   EXPECT_EQ(back.header.isNew, 1);
   EXPECT_TRUE(back.Item(4).empty());
 
   Pack other = CreatePack(24);
-  EXPECT_EQ(LoadPack(Path("v.pk"), other), 0);
+  EXPECT_EQ(LoadPack(Path("v.pk"), other).message(), "pack: item size 32 at byte 32, expected 24");
   EXPECT_EQ(GetPackNumRecords(other), 0u);
 
   auto cut = b;
   cut.resize(64 + 32 + 10);
   WriteText(Path("cut.pk"), std::string(cut.begin(), cut.end()));
-  EXPECT_EQ(LoadPack(Path("cut.pk"), back), 0);
+  EXPECT_EQ(LoadPack(Path("cut.pk"), back).message(),
+            "pack: 3 items announced at byte 18, the file ends at byte 106 (1 whole items)");
   EXPECT_EQ(GetPackNumRecords(back), 1u);
 }
 
