@@ -527,12 +527,11 @@ void MainPanel::ReadValueFile(const std::string& path) {
     BusyCursor busy;
     DataSet& data = m_context.dataSet;
     DataSet fresh = CreateDataSet();
-    Result<void> attached;
     if (auto loaded = LoadValToSendSet(path, fresh.vts); !loaded) {
       m_context.services.MessagePopup("Load", "Load Error", loaded.message());
     } else if (!CheckPackCompatibility(fresh.vts.param.header, data.config.param.header)) {
       m_context.services.MessagePopup("Load", GetValToSendErrorString(kInvalidParameterFile));
-    } else if (attached = UpdateDataSet(fresh, m_context.projectDir); !attached) {
+    } else if (auto attached = UpdateDataSet(fresh, m_context.projectDir); !attached) {
       m_context.services.MessagePopup("Load", attached.message());
     } else {
       if (!CheckPackCompatibility(fresh.config.param.header, data.config.param.header))
