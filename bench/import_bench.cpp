@@ -47,7 +47,7 @@ bool Measure(const std::filesystem::path& dir, int runs, Result& result) {
     tavomark::FwImportReport report;
     std::string name = "Root_t";
     const double start = ProcessCpuSeconds();
-    const bool ok = tavomark::RetrieveFwPack(dir / "main.h", name, pack, report, dir);
+    const bool ok = tavomark::RetrieveFwPack(dir / "main.h", name, pack, report, dir).ok();
     result.importBest = std::min(result.importBest, ProcessCpuSeconds() - start);
     // From scale 8 the leaves add up to more than the 65,535 bytes a block can
     // hold: the whole tree is still read and parsed (the log says "PROCESS

@@ -51,7 +51,7 @@ long LiveRequests(const std::filesystem::path& log) {
   return count;
 }
 
-struct Result {
+struct RateResult {
   long ticks = 0;
   long liveFrames = 0;
   double seconds = 0;
@@ -90,7 +90,7 @@ class Simulator {
 };
 
 bool Run(const std::filesystem::path& bin, const std::filesystem::path& source, double seconds, int period,
-         Result& result) {
+         RateResult& result) {
   const auto project = std::filesystem::temp_directory_path() / "tavomark_live_rate_bench";
   std::filesystem::remove_all(project);
   std::filesystem::copy(source, project, std::filesystem::copy_options::recursive);
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
   std::printf("%9s %8s %8s %8s %10s %10s %11s %11s\n", "period ms", "ticks/s", "asked/s", "live/s", "mean gap",
               "worst gap", "CPU/tick", "UI CPU/tick");
   for (const int period : periods) {
-    Result r;
+    RateResult r;
     if (!Run(bin, project, seconds, period, r)) return 1;
     const double ticks = std::max<long>(r.ticks, 1);
     std::printf("%9d %8.1f %8.1f %8.1f %7.1f ms %7.1f ms %8.3f ms %8.3f ms\n", period, r.ticks / r.seconds,

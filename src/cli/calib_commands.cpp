@@ -114,12 +114,12 @@ char Letter(char c) { return c != 0 ? c : ' '; }
 int Table(const CliContext& ctx, const std::string& calFile) {
   DataSet data = CreateDataSet();
   const std::filesystem::path description = ctx.projectDir / "tavomark.dat";
-  if (LoadValToSendSet(description, data.vts) != 1) {
-    std::cerr << "calib table: cannot read " << description.string() << '\n';
+  if (auto loaded = LoadValToSendSet(description, data.vts); !loaded) {
+    std::cerr << "calib table: cannot read " << description.string() << ": " << loaded.message() << '\n';
     return 1;
   }
-  if (const int code = UpdateDataSet(data, ctx.projectDir); code != kVtsOk) {
-    std::cerr << "calib table: " << GetValToSendErrorString(code) << '\n';
+  if (auto attached = UpdateDataSet(data, ctx.projectDir); !attached) {
+    std::cerr << "calib table: " << attached.message() << '\n';
     return 1;
   }
   const StructPack& pack = data.config.calib;

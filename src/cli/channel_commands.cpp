@@ -91,14 +91,14 @@ struct Request {
 
 int Show(const CliContext& ctx, const Request& request) {
   ConfigSet config = CreateConfigSet();
-  if (!LoadConfigSet(request.config, config)) {
-    std::cerr << "channels: cannot load the configuration " << request.config << "\n";
+  if (auto loaded = LoadConfigSet(request.config, config); !loaded) {
+    std::cerr << "channels: cannot load the configuration " << request.config << ": " << loaded.message() << "\n";
     return 1;
   }
   UserConfSet user = CreateUserConfSet();
   const std::filesystem::path path = GetUserConfPath(ctx.projectDir, config.monitor.header);
-  if (!LoadUserConfSet(path, user)) {
-    std::cerr << "channels: no channels in " << path.string() << "\n";
+  if (auto loaded = LoadUserConfSet(path, user); !loaded) {
+    std::cerr << "channels: no channels in " << path.string() << ": " << loaded.message() << "\n";
     return 1;
   }
   for (std::size_t page = 0; page < kUserConfLists; ++page) {
@@ -120,8 +120,8 @@ int Show(const CliContext& ctx, const Request& request) {
 // project's config folder, beside the configuration itself.
 int Set(const CliContext& ctx, const Request& request) {
   ConfigSet config = CreateConfigSet();
-  if (!LoadConfigSet(request.config, config)) {
-    std::cerr << "channels: cannot load the configuration " << request.config << "\n";
+  if (auto loaded = LoadConfigSet(request.config, config); !loaded) {
+    std::cerr << "channels: cannot load the configuration " << request.config << ": " << loaded.message() << "\n";
     return 1;
   }
   const std::filesystem::path path = GetUserConfPath(ctx.projectDir, config.monitor.header);
@@ -133,8 +133,8 @@ int Set(const CliContext& ctx, const Request& request) {
   const auto paths = PathIndex(config.monitor);
   for (const std::string& assignment : request.assignments)
     if (!Assign(assignment, paths, user)) return 1;
-  if (!SaveUserConfSet(path, user)) {
-    std::cerr << "channels: cannot save " << path.string() << "\n";
+  if (auto saved = SaveUserConfSet(path, user); !saved) {
+    std::cerr << "channels: cannot save " << path.string() << ": " << saved.message() << "\n";
     return 1;
   }
   return 0;

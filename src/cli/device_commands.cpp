@@ -88,7 +88,7 @@ void PrintInfo(const link::InfoData& info) {
 // say the firmware's order differs.
 bool ErrorListSwapped(const std::filesystem::path& projectDir) {
   DataSet data = CreateDataSet();
-  if (LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir) >= 0) {
+  if (LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir)) {
     return data.config.monitor.header.bigEndianMode != data.config.monitor.header.swapDataBlock;
   }
   const auto header = DescriptionHeader(projectDir);
@@ -166,19 +166,22 @@ extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
 // (Ctrl-C, SIGTERM): the file then holds every row read so far.
 bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine& engine, uint8_t liveSize) {
   DataSet data = CreateDataSet();
-  if (!LoadValToSendSet(ctx.projectDir / "tavomark.dat", data.vts) || UpdateDataSet(data, ctx.projectDir) < 0)
-    return Failed(("Can't load the configuration of " + (ctx.projectDir / "tavomark.dat").string()).c_str());
+  const std::filesystem::path description = ctx.projectDir / "tavomark.dat";
+  if (auto loaded = LoadValToSendSet(description, data.vts); !loaded)
+    return Failed(("Can't load the configuration of " + description.string() + ": " + loaded.message()).c_str());
+  if (auto attached = UpdateDataSet(data, ctx.projectDir); !attached)
+    return Failed(("Can't load the configuration of " + description.string() + ": " + attached.message()).c_str());
   const StructPack& monitor = data.config.monitor;
   if (GetStructByteSize(monitor) != liveSize) return Failed("Wrong Live Buffer Size");
   std::string error;
   double duration = 0.0;
   if (!options.duration.empty() && (!ParseStrictNumber(options.duration, "--duration", duration, error) || duration <= 0))
     return Failed((error.empty() ? "--duration: the number of seconds must be above 0" : error).c_str());
-  std::vector<RecordingColumn> columns;
+  auto columns = RecordingColumns(monitor, options.channels);
   LiveRecorder recorder;
-  if (!RecordingColumns(monitor, options.channels, columns, error) ||
-      !recorder.Open(options.out, monitor, std::move(columns), IsoTimeNow(), error))
-    return Failed(("Can't record into " + options.out + ": " + error).c_str());
+  Result<void> opened = columns ? recorder.Open(options.out, monitor, std::move(columns.value()), IsoTimeNow())
+                                : Result<void>(columns.error());
+  if (!opened) return Failed(("Can't record into " + options.out + ": " + opened.message()).c_str());
 
   g_interrupted.store(false);
   const auto previousInt = std::signal(SIGINT, OnInterrupt);
@@ -197,8 +200,8 @@ bool Record(const CliContext& ctx, const DeviceOptions& options, ProtocolEngine&
       ok = Failed();
       break;
     }
-    if (!recorder.Write(elapsed(), *live, error)) {
-      ok = Failed(error.c_str());
+    if (auto written = recorder.Write(elapsed(), *live); !written) {
+      ok = Failed(written.message().c_str());
       break;
     }
   }
@@ -244,11 +247,10 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
   CLI::App* read = add("read", "Read LEN bytes of BLOCK into FILE", [options](ProtocolEngine& engine, uint8_t) {
     std::vector<uint8_t> bytes(options->length);
     if (!engine.TlinkReceiveData(options->wireId, bytes)) return Failed();
-    std::string error;
-    const bool saved = SaveFileAtomically(
-        options->file,
-        [&bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); }, &error);
-    if (!saved) return Failed(("Can't write " + options->file + ": " + error).c_str());
+    const auto saved = SaveFileAtomically(options->file, [&bytes](std::FILE* f) {
+      return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    });
+    if (!saved) return Failed(("Can't write " + options->file + ": " + saved.message()).c_str());
     return true;
   });
   read->add_option("BLOCK", options->wireId, "Block id (1 param, 2 calib, 3 info, 4 error list)")->required();
@@ -272,11 +274,11 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
 
   CLI::App* restore = add("restore", "Send a backup (FILE.img or FILE.vts in <project>/backups) back",
                           [&ctx, options](ProtocolEngine& engine, uint8_t) {
-                            DeviceBackup backup;
-                            std::string error;
-                            if (!LoadDeviceBackup(options->file, backup, error)) return Failed(error.c_str());
+                            const auto backup = LoadDeviceBackup(options->file);
+                            if (!backup) return Failed(backup.message().c_str());
                             return WriteBlockSafely(ctx.projectDir, engine, options->resolvedDevice,
-                                                    backup.name.block, backup.image, options->dryRun);
+                                                    backup.value().name.block, backup.value().image,
+                                                    options->dryRun);
                           });
   restore->add_option("FILE", options->file, "The backup")->required();
   restore->add_flag("--dry-run", options->dryRun, "List the differences, write nothing");

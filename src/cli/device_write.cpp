@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kCommError = "Communication Error";
 
 bool LoadProject(const std::filesystem::path& projectDir, DataSet& data) {
-  return LoadValToSendSet(projectDir / "tavomark.dat", data.vts) == 1 && UpdateDataSet(data, projectDir) == kVtsOk;
+  return LoadValToSendSet(projectDir / "tavomark.dat", data.vts) && UpdateDataSet(data, projectDir);
 }
 
 }  // namespace
@@ -54,13 +54,12 @@ bool BlockImageOfFile(const std::filesystem::path& projectDir, const std::string
     return false;
   }
   DataSet data = CreateDataSet();
-  std::string why;
-  if (LoadValToSendSet(file, data.vts, &why) != 1) {
-    error = "Can't load " + file + (why.empty() ? "" : ": " + why);
+  if (auto loaded = LoadValToSendSet(file, data.vts); !loaded) {
+    error = "Can't load " + file + (loaded.message().empty() ? "" : ": " + loaded.message());
     return false;
   }
-  if (const int code = UpdateDataSet(data, projectDir); code != kVtsOk) {
-    error = file + ": " + GetValToSendErrorString(code);
+  if (auto attached = UpdateDataSet(data, projectDir); !attached) {
+    error = file + ": " + attached.message();
     return false;
   }
   DeviceSet devices = CreateDeviceSet(data.config);
@@ -174,8 +173,10 @@ bool TraceFile::Finish(std::string& error) {
   s->engine->TlinkSetTracing(false);
   s->DrainOnce();
   const std::string& text = s->text;
-  return SaveFileAtomically(
-      s->path, [&text](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); }, &error);
+  const auto saved = SaveFileAtomically(
+      s->path, [&text](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
+  if (!saved) error = saved.message();
+  return saved.ok();
 }
 
 }  // namespace tavomark::cli

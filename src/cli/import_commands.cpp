@@ -53,10 +53,10 @@ bool ReportFiles(const FwImportReport& report) {
 // nothing usable was imported. filesWritten: log.txt and the dump were written.
 int RunImport(const std::string& header, std::string structName, FwImportPack& importPack, bool& filesWritten) {
   FwImportReport report;
-  const bool ok = RetrieveFwPack(header, structName, importPack, report);
+  const auto imported = RetrieveFwPack(header, structName, importPack, report);
   filesWritten = ReportFiles(report);
-  if (!ok) {
-    std::cerr << "Import Error: view log.txt file for detail\n";
+  if (!imported) {
+    std::cerr << "Import Error: view log.txt file for detail: " << imported.message() << "\n";
     return kExitImportFailed;
   }
   if (!report.parsed) {
@@ -74,9 +74,8 @@ int Import(const ImportOptions& options) {
   bool filesWritten = false;
   const int code = RunImport(options.header, options.structName, importPack, filesWritten);
   if (code == kExitImportFailed || options.out.empty()) return WithFiles(code, filesWritten);
-  std::string why;
-  if (!SaveStructPack(options.out, importPack.pack, false, &why)) {
-    std::cerr << "Struct Export Error: " << options.out << ": " << why << "\n";
+  if (auto saved = SaveStructPack(options.out, importPack.pack, false); !saved) {
+    std::cerr << "Struct Export Error: " << options.out << ": " << saved.message() << "\n";
     return kExitImportFailed;
   }
   return WithFiles(code, filesWritten);
@@ -116,9 +115,8 @@ int ConfigBuild(const BuildOptions& options) {
     std::cerr << "Config Save Error: szPROJ_VERSION \"" << version << "\" does not start with \"FW\"\n";
     return 1;
   }
-  std::string why;
-  if (!SaveConfigSet(options.out, config, &why)) {
-    std::cerr << "Config Save Error: " << options.out << ": " << why << "\n";
+  if (auto saved = SaveConfigSet(options.out, config); !saved) {
+    std::cerr << "Config Save Error: " << options.out << ": " << saved.message() << "\n";
     return 1;
   }
   return WithFiles(0, filesWritten);

@@ -36,9 +36,8 @@ constexpr std::size_t kMaxAssignmentLineBytes = 1 << 20;
 
 int ConfigShow(const std::string& file) {
   ConfigSet config = CreateConfigSet();
-  std::string why;
-  if (!LoadConfigSet(file, config, &why)) {
-    std::cerr << "Config Load Error: " << file << ": " << why << "\n";
+  if (auto loaded = LoadConfigSet(file, config); !loaded) {
+    std::cerr << "Config Load Error: " << file << ": " << loaded.message() << "\n";
     return 1;
   }
   // File order.
@@ -52,9 +51,8 @@ int ConfigShow(const std::string& file) {
 
 int ValuesNew(const std::string& configFile, const std::string& out) {
   ConfigSet config = CreateConfigSet();
-  std::string why;
-  if (!LoadConfigSet(configFile, config, &why)) {
-    std::cerr << "Config Load Error: " << configFile << ": " << why << "\n";
+  if (auto loaded = LoadConfigSet(configFile, config); !loaded) {
+    std::cerr << "Config Load Error: " << configFile << ": " << loaded.message() << "\n";
     return 1;
   }
   ValToSendSet vts = CreateValToSendSet(config);
@@ -66,8 +64,8 @@ int ValuesNew(const std::string& configFile, const std::string& out) {
     std::cerr << "Coherence Errors in Config File\n";
     return 1;
   }
-  if (!SaveValToSendSet(out, vts, &why)) {
-    std::cerr << "Errors while Saving file: " << out << ": " << why << "\n";
+  if (auto saved = SaveValToSendSet(out, vts); !saved) {
+    std::cerr << "Errors while Saving file: " << out << ": " << saved.message() << "\n";
     return 1;
   }
   return 0;
@@ -75,21 +73,12 @@ int ValuesNew(const std::string& configFile, const std::string& out) {
 
 // Loads a value file and attaches its configuration from the project's folder.
 bool LoadDataSet(const CliContext& ctx, const std::string& file, DataSet& data) {
-  std::string why;
-  if (!LoadValToSendSet(file, data.vts, &why)) {
-    std::cerr << GetValToSendErrorString(kInvalidParameterFile) << ": " << file << ": " << why << "\n";
+  if (auto loaded = LoadValToSendSet(file, data.vts); !loaded) {
+    std::cerr << GetValToSendErrorString(kInvalidParameterFile) << ": " << file << ": " << loaded.message() << "\n";
     return false;
   }
-  const int code = UpdateDataSet(data, ctx.projectDir);
-  if (code < 0) {
-    std::cerr << GetValToSendErrorString(code);
-    if (code == kConfigNotFound) {
-      // Say which file was looked for and why it could not be loaded.
-      const auto path = GetConfigPath(ctx.projectDir, data.vts.param.header.codeProj, data.vts.configLetter);
-      ConfigSet probe = CreateConfigSet();
-      if (!LoadConfigSet(path, probe, &why)) std::cerr << ": " << why;
-    }
-    std::cerr << "\n";
+  if (auto attached = UpdateDataSet(data, ctx.projectDir); !attached) {
+    std::cerr << attached.message() << "\n";
     return false;
   }
   return true;
@@ -311,9 +300,8 @@ int ValuesSet(const CliContext& ctx, const std::string& file, const std::vector<
   LeafIndex leaves(data.config);
   for (const auto& a : all)
     if (!Assign(data, leaves, a)) return 1;
-  std::string why;
-  if (!SaveValToSendSet(file, data.vts, &why)) {
-    std::cerr << "Errors while Saving file: " << file << ": " << why << "\n";
+  if (auto saved = SaveValToSendSet(file, data.vts); !saved) {
+    std::cerr << "Errors while Saving file: " << file << ": " << saved.message() << "\n";
     return 1;
   }
   return 0;
@@ -342,11 +330,10 @@ int ValuesImage(const CliContext& ctx, const std::string& file, const std::strin
     return 1;
   }
   auto bytes = GetIndexedDeviceData(devices, *named).All();
-  std::string error;
-  if (!SaveFileAtomically(
-          out, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },
-          &error)) {
-    std::cerr << "cannot write " << out << ": " << error << "\n";
+  if (auto saved = SaveFileAtomically(
+          out, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
+      !saved) {
+    std::cerr << "cannot write " << out << ": " << saved.message() << "\n";
     return 1;
   }
   return 0;

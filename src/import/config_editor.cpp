@@ -102,29 +102,34 @@ bool CopyValByPos(const Pack& valToSend, StructPack& pack) {
   return true;
 }
 
-bool GatherCellValue(const Record& record, std::string_view text, double& field, std::string_view fieldName,
-                     std::string* error) {
+Result<double> GatherCellValue(const Record& record, std::string_view text, std::string_view fieldName) {
   double value = 0.0;
-  std::string message;
-  if (!ParseStrictNumber(text, fieldName, value, message)) {
-    if (error != nullptr) *error = message;
-    return false;
-  }
+  if (std::string message; !ParseStrictNumber(text, fieldName, value, message)) return Fail(message);
   double maxValue = 0.0;
   double minValue = 0.0;
   if (RecordValRange(record, maxValue, minValue)) {
     if (value > maxValue) value = maxValue;
     if (value < minValue) value = minValue;
   }
-  field = value;
-  return true;
+  return value;
 }
+
+namespace {
+
+// Text that is not a number leaves the field as it was.
+bool GatherCell(const Record& record, std::string_view text, double& field, std::string_view fieldName) {
+  const auto value = GatherCellValue(record, text, fieldName);
+  if (value) field = value.value();
+  return value.ok();
+}
+
+}  // namespace
 
 bool GatherCellEditTree(Record& record, std::string_view maxText, std::string_view minText,
                         std::string_view valueText) {
-  const bool maxOk = GatherCellValue(record, maxText, record.maxValue, "Max");
-  const bool minOk = GatherCellValue(record, minText, record.minValue, "Min");
-  const bool valueOk = GatherCellValue(record, valueText, record.value, "DefVal");
+  const bool maxOk = GatherCell(record, maxText, record.maxValue, "Max");
+  const bool minOk = GatherCell(record, minText, record.minValue, "Min");
+  const bool valueOk = GatherCell(record, valueText, record.value, "DefVal");
   return maxOk && minOk && valueOk;
 }
 

@@ -11,6 +11,7 @@
 #include "fw_pack.h"
 #include "pack.h"
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -45,10 +46,10 @@ bool CopyValByName(StructPack& dst, const StructPack& src);
 bool CopyValByPos(const Pack& valToSend, StructPack& pack);
 
 // A typed Max/Min/DefVal cell: the number limited to the natural range of the
-// record's type. Text that is not wholly a finite number leaves field unchanged
-// and returns false; error (when given) then says so, naming fieldName.
-bool GatherCellValue(const Record& record, std::string_view text, double& field,
-                     std::string_view fieldName = "value", std::string* error = nullptr);
+// record's type. Text that is not wholly a finite number fails, the error
+// naming fieldName.
+[[nodiscard]] Result<double> GatherCellValue(const Record& record, std::string_view text,
+                                             std::string_view fieldName = "value");
 
 // The three editable cells of a leaf row, each limited on its own (nothing
 // keeps Min below Max). Returns false when any cell was not a number.

@@ -20,6 +20,15 @@ namespace {
 
 enum class FlagDefine { Missing, Value, Unrecognized, Unbounded };
 
+// The last line of the log that is not empty.
+std::string LastLine(const std::string& text) {
+  const std::size_t end = text.find_last_not_of('\n');
+  if (end == std::string::npos) return {};
+  const std::size_t newline = text.rfind('\n', end);
+  const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
+  return text.substr(start, end - start + 1);
+}
+
 // One import: the log, both dictionaries, the reader and the parser.
 class FwPackImport {
  public:
@@ -28,7 +37,8 @@ class FwPackImport {
         m_reader(m_log, m_defineList, m_typedefList),
         m_parser(m_log, m_defineList, m_typedefList, importPack.pack.records) {}
 
-  [[nodiscard]] bool Run(const std::filesystem::path& mainHeader, std::string& structName, FwImportReport& report);
+  [[nodiscard]] Result<void> Run(const std::filesystem::path& mainHeader, std::string& structName,
+                                 FwImportReport& report);
   [[nodiscard]] ImportLog& Log() { return m_log; }
 
  private:
@@ -159,17 +169,21 @@ bool FwPackImport::CheckSize() {
   return false;
 }
 
-bool FwPackImport::Run(const std::filesystem::path& mainHeader, std::string& structName, FwImportReport& report) {
+Result<void> FwPackImport::Run(const std::filesystem::path& mainHeader, std::string& structName,
+                               FwImportReport& report) {
   StructPack& pack = m_importPack.pack;
   pack.records.clear();
-  if (!m_reader.CompileFile(mainHeader)) return false;
+  if (!m_reader.CompileFile(mainHeader)) return Fail("reading the headers stopped: " + LastLine(m_log.Text()));
   const std::string_view* declaration = m_typedefList.BinSearch(structName, CmpString);
   if (!declaration) {
     m_log.Printf("STRUTTURA '%s' NON TROVATA\n", structName.c_str());
-    return false;
+    std::string why = "no structure " + structName + " in " + mainHeader.string() + " or the headers it includes";
+    // A main header that cannot be read is only logged by the reader.
+    if (FileHandle main(mainHeader, "rb"); !main) why += " (" + main.error() + ")";
+    return Fail(why);
   }
   pack.header.packIndex = 0;
-  if (!ReadByteOrder()) return false;
+  if (!ReadByteOrder()) return Fail("the define BIG_ENDIAN_MODE never stops substituting (self-referencing define?)");
   ReadIdentity();
   ReadCompatibility();
   m_log.Printf("\nPROCESSING %s of %s \n", structName.c_str(), pack.header.projVersion);
@@ -184,7 +198,7 @@ bool FwPackImport::Run(const std::filesystem::path& mainHeader, std::string& str
   if (!pack.records.empty()) (void)CalcStructSize(pack.records);
   pack.header.numRecords = static_cast<uint16_t>(pack.records.size());
   report.parsed = parsed;
-  return true;
+  return {};
 }
 
 // The dump is named after the firmware's version text; separators in it would
@@ -198,25 +212,25 @@ std::string DumpFileName(const char* projVersion) {
 
 bool SaveText(const std::filesystem::path& path, const std::string& text) {
   return SaveFileAtomically(path, [&text](std::FILE* file) {
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  });
+           return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+         }).ok();
 }
 
 }  // namespace
 
-bool RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& structName, FwImportPack& importPack,
-                    FwImportReport& report, const std::filesystem::path& outputDir) {
+Result<void> RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& structName,
+                            FwImportPack& importPack, FwImportReport& report, const std::filesystem::path& outputDir) {
   report = FwImportReport{};
   FwPackImport import(importPack);
-  const bool ok = import.Run(mainHeader, structName, report);
-  if (ok) {
+  auto imported = import.Run(mainHeader, structName, report);
+  if (imported) {
     report.dumpPath = outputDir / DumpFileName(importPack.pack.header.projVersion);
-    report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false) != 0;
+    report.dumpSaved = SaveStructPack(report.dumpPath, importPack.pack, false).ok();
   }
   report.log = import.Log().TakeText();
   report.logPath = outputDir / "log.txt";
   report.logSaved = SaveText(report.logPath, report.log);
-  return ok;
+  return imported;
 }
 
 }  // namespace tavomark

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -35,12 +36,13 @@ struct FwImportReport {
 // record is named after it, with type "ROOT". The logs are written to
 // outputDir (the current directory when empty).
 //
-// False when nothing usable was produced: a header scan failed, the structure
-// is missing, or an identity define never stops substituting. True otherwise,
-// even when the structure's parse failed: then report.parsed is false, the
-// records hold what was parsed before the failure and the log says why.
-[[nodiscard]] bool RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& structName,
-                                  FwImportPack& importPack, FwImportReport& report,
-                                  const std::filesystem::path& outputDir = {});
+// Fails, saying why, when nothing usable was produced: a header scan failed,
+// the structure is missing, or an identity define never stops substituting.
+// Succeeds otherwise, even when the structure's parse failed: then
+// report.parsed is false, the records hold what was parsed before the failure
+// and the log says why.
+[[nodiscard]] Result<void> RetrieveFwPack(const std::filesystem::path& mainHeader, std::string& structName,
+                                          FwImportPack& importPack, FwImportReport& report,
+                                          const std::filesystem::path& outputDir = {});
 
 }  // namespace tavomark

@@ -113,28 +113,19 @@ bool CopyInPlace(const std::filesystem::path& temp, const std::filesystem::path&
 
 }  // namespace
 
-bool SaveFileAtomically(const std::filesystem::path& path, const std::function<bool(std::FILE*)>& write,
-                        std::string* error) {
-  if (path.empty()) {
-    SetError(error, "no file name given");
-    return false;
-  }
+Result<void> SaveFileAtomically(const std::filesystem::path& path, const std::function<bool(std::FILE*)>& write) {
+  if (path.empty()) return Fail("no file name given");
+  std::string reason;
   std::filesystem::path target;
-  if (!ResolveTarget(path, target, error)) return false;
+  if (!ResolveTarget(path, target, &reason)) return Fail(reason);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) {
-    SetError(error, path.string() + " is not a regular file");
-    return false;
-  }
+  if (exists && !S_ISREG(existing.st_mode)) return Fail(path.string() + " is not a regular file");
 
   const std::filesystem::path folder = FolderOf(target);
   std::filesystem::path temp;
   const int fd = CreateTemporary(folder, exists ? 0600 : 0666, temp);
-  if (fd < 0) {
-    SetError(error, SystemError("cannot create a temporary file in " + folder.string(), errno));
-    return false;
-  }
+  if (fd < 0) return Fail(SystemError("cannot create a temporary file in " + folder.string(), errno));
   if (exists) {
     // The owner may not be changeable (not root): the file then belongs to the
     // user who saved it, as with any editor.
@@ -146,28 +137,31 @@ bool SaveFileAtomically(const std::filesystem::path& path, const std::function<b
     const int code = errno;
     ::close(fd);
     ::unlink(temp.c_str());
-    SetError(error, SystemError("cannot open a stream", code));
-    return false;
+    return Fail(SystemError("cannot open a stream", code));
   }
   bool ok = write(file);
-  if (!ok) SetError(error, std::ferror(file) ? SystemError("write failed", errno) : "the content could not be written");
+  if (!ok)
+    SetError(&reason, std::ferror(file) ? SystemError("write failed", errno) : "the content could not be written");
   if (ok && (std::fflush(file) != 0 || std::ferror(file) || ::fsync(::fileno(file)) != 0)) {
-    SetError(error, SystemError("write failed", errno));
+    SetError(&reason, SystemError("write failed", errno));
     ok = false;
   }
   if (std::fclose(file) != 0 && ok) {
-    SetError(error, SystemError("close failed", errno));
+    SetError(&reason, SystemError("close failed", errno));
     ok = false;
   }
   if (ok && exists && existing.st_nlink > 1) {
-    ok = CopyInPlace(temp, target, error);
+    ok = CopyInPlace(temp, target, &reason);
   } else if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    SetError(error, SystemError("cannot replace " + target.string(), errno));
+    SetError(&reason, SystemError("cannot replace " + target.string(), errno));
     ok = false;
   }
   if (ok && exists && existing.st_nlink > 1) ::unlink(temp.c_str());
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return Fail(reason);
+  }
+  return {};
 }
 
 LineStatus ReadLineChecked(std::FILE* file, std::string& line, std::size_t maxBytes) {

@@ -10,22 +10,22 @@
 #include <functional>
 #include <string>
 
+#include "result.h"
+
 namespace tavomark {
 
 // Calls write with an open binary stream on a temporary file next to the
 // target. When write returns true and every byte reached the disk, the content
-// replaces the target and the result is true; otherwise the temporary is
-// removed, the target is left as it was and the result is false (error, when
-// given, says why).
+// replaces the target and the result is a success; otherwise the temporary is
+// removed, the target is left as it was and the error says why.
 //
 // The target is path, or what a symbolic link at path points to (the link
 // stays a link). A target that exists must be a regular file; it keeps its
 // permission bits (and owner, where allowed). A target with other hard links
 // is updated in place once the new content is safely on disk, so every link
 // sees it.
-[[nodiscard]] bool SaveFileAtomically(const std::filesystem::path& path,
-                                      const std::function<bool(std::FILE*)>& write,
-                                      std::string* error = nullptr);
+[[nodiscard]] Result<void> SaveFileAtomically(const std::filesystem::path& path,
+                                              const std::function<bool(std::FILE*)>& write);
 
 // Longest line ReadLine returns whole.
 inline constexpr std::size_t kMaxLineBytes = std::size_t{16} << 20;

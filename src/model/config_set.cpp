@@ -162,24 +162,19 @@ class MemoryReader {
   bool m_empty = false;
 };
 
-// The rest of the stream, at most limit bytes; false (error set) when the
-// stream holds more or reports an error.
-bool ReadRest(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes, std::string* error) {
+// The rest of the stream, at most limit bytes; fails when the stream holds
+// more or reports an error.
+Result<void> ReadRest(std::FILE* file, std::size_t limit, std::vector<uint8_t>& bytes) {
   bytes.clear();
   uint8_t buf[65536];
   std::size_t n = 0;
   while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) {
-    if (bytes.size() + n > limit) {
-      if (error) *error = "larger than the " + std::to_string(limit) + " bytes the format can hold";
-      return false;
-    }
+    if (bytes.size() + n > limit)
+      return Fail("larger than the " + std::to_string(limit) + " bytes the format can hold");
     bytes.insert(bytes.end(), buf, buf + n);
   }
-  if (std::ferror(file)) {
-    if (error) *error = std::string("read error: ") + std::strerror(errno);
-    return false;
-  }
-  return true;
+  if (std::ferror(file)) return Fail(std::string("read error: ") + std::strerror(errno));
+  return {};
 }
 
 bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
@@ -199,36 +194,29 @@ int WriteConfigSet(std::FILE* file, ConfigSet& set) {
   return !bytes.empty() && WriteAll(file, ToCrLf(bytes)) ? 1 : 0;
 }
 
-int ReadConfigSet(std::FILE* file, ConfigSet& set, std::string* error) {
+Result<void> ReadConfigSet(std::FILE* file, ConfigSet& set) {
   std::vector<uint8_t> bytes;
-  if (!ReadRest(file, kMaxConfigFileBytes, bytes, error)) return 0;
+  if (auto read = ReadRest(file, kMaxConfigFileBytes, bytes); !read) return read;
   MemoryReader memory(FromCrLf(bytes));
-  if (!memory.get()) {
-    if (error) *error = "the file is empty";
-    return 0;
-  }
+  if (!memory.get()) return Fail("the file is empty");
   const std::pair<const char*, StructPack*> packs[] = {
       {"monitor pack", &set.monitor}, {"param pack", &set.param}, {"info pack", &set.info}, {"calib pack", &set.calib}};
   for (const auto& [what, pack] : packs) {
     const long start = std::ftell(memory.get());
     if (ReadBinStructPack(memory.get(), *pack)) continue;
-    if (error) *error = DescribePackReadFailure(memory.get(), start, 0, kRecordSlotBytes, what);
-    return 0;
+    return Fail(DescribePackReadFailure(memory.get(), start, 0, kRecordSlotBytes, what));
   }
-  return 1;
+  return {};
 }
 
-int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteConfigSet(f, set) == 1; }, error) ? 1 : 0;
+Result<void> SaveConfigSet(const std::filesystem::path& path, ConfigSet& set) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteConfigSet(f, set) == 1; });
 }
 
-int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error) {
+Result<void> LoadConfigSet(const std::filesystem::path& path, ConfigSet& set) {
   FileHandle file(path, "rb");
-  if (!file) {
-    if (error) *error = file.error();
-    return 0;
-  }
-  return ReadConfigSet(file.get(), set, error);
+  if (!file) return Fail(file.error());
+  return ReadConfigSet(file.get(), set);
 }
 
 // ---- user configuration -------------------------------------------------------------
@@ -263,41 +251,33 @@ int WriteUserConfSet(std::FILE* file, UserConfSet& set) {
   return 1;
 }
 
-int ReadUserConfSet(std::FILE* file, UserConfSet& set, std::string* error) {
+Result<void> ReadUserConfSet(std::FILE* file, UserConfSet& set) {
   std::vector<uint8_t> raw;
-  if (!ReadRest(file, kMaxUserConfFileBytes, raw, error)) return 0;
+  if (auto read = ReadRest(file, kMaxUserConfFileBytes, raw); !read) return read;
   const auto bytes = FromCrLf(raw);
-  if (bytes.size() < kPackHeaderBytes || bytes[0] != 'F' || bytes[1] != 'W') {
-    if (error) *error = bytes.size() < kPackHeaderBytes ? "header cut short" : "no \"FW\" at byte 0";
-    return 0;
-  }
+  if (bytes.size() < kPackHeaderBytes || bytes[0] != 'F' || bytes[1] != 'W')
+    return Fail(bytes.size() < kPackHeaderBytes ? "header cut short" : "no \"FW\" at byte 0");
   DeserializeHeader(bytes.data(), set.header);
   set.header.isNew = 1;
   set.header.isChanged = 0;
-  if (bytes.size() < kPackHeaderBytes + kUserConfDataBytes) {
-    if (error)
-      *error = "the lists end at byte " + std::to_string(bytes.size()) + " of the content, before byte " +
-               std::to_string(kPackHeaderBytes + kUserConfDataBytes);
-    return 0;
-  }
+  if (bytes.size() < kPackHeaderBytes + kUserConfDataBytes)
+    return Fail("the lists end at byte " + std::to_string(bytes.size()) + " of the content, before byte " +
+                std::to_string(kPackHeaderBytes + kUserConfDataBytes));
   std::memcpy(set.data.data(), bytes.data() + kPackHeaderBytes, kUserConfDataBytes);
-  return 1;
+  return {};
 }
 
-int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set, std::string* error) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteUserConfSet(f, set) == 1; }, error) ? 1 : 0;
+Result<void> SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteUserConfSet(f, set) == 1; });
 }
 
-int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set, std::string* error) {
+Result<void> LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set) {
   FileHandle file(path, "rb");
-  if (!file) {
-    if (error) *error = file.error();
-    return 0;
-  }
-  return ReadUserConfSet(file.get(), set, error);
+  if (!file) return Fail(file.error());
+  return ReadUserConfSet(file.get(), set);
 }
 
-int SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set) {
+Result<void> SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set) {
   return SaveUserConfSet(GetUserConfPath(projectDir, set.header), set);
 }
 

@@ -14,6 +14,7 @@
 
 #include "block.h"
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -61,14 +62,14 @@ void DisposeConfigSet(ConfigSet& set);
 // File order: monitor, param, info, calib.
 [[nodiscard]] int WriteConfigSet(std::FILE* file, ConfigSet& set);
 // Reading takes at most kMaxConfigFileBytes (four packs of 65535 records,
-// every byte a line feed) and fails on more. error, when given, says why a read
-// or a save failed: which pack, at which byte of the content once its line
-// ends are translated, or the system's reason.
-[[nodiscard]] int ReadConfigSet(std::FILE* file, ConfigSet& set, std::string* error = nullptr);
-// Saving writes a temporary file and renames it: 0 when anything failed, and the
-// previous file is then untouched. Only a regular file is loaded.
-[[nodiscard]] int SaveConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error = nullptr);
-[[nodiscard]] int LoadConfigSet(const std::filesystem::path& path, ConfigSet& set, std::string* error = nullptr);
+// every byte a line feed) and fails on more. A failed read or save says why:
+// which pack, at which byte of the content once its line ends are translated,
+// or the system's reason.
+[[nodiscard]] Result<void> ReadConfigSet(std::FILE* file, ConfigSet& set);
+// Saving writes a temporary file and renames it: when anything failed, the
+// previous file is untouched. Only a regular file is loaded.
+[[nodiscard]] Result<void> SaveConfigSet(const std::filesystem::path& path, ConfigSet& set);
+[[nodiscard]] Result<void> LoadConfigSet(const std::filesystem::path& path, ConfigSet& set);
 
 [[nodiscard]] UserConfSet CreateUserConfSet();
 void DisposeUserConfSet(UserConfSet& set);
@@ -80,14 +81,12 @@ int CopyUserConfSet(UserConfSet& dst, const UserConfSet& src);
 
 [[nodiscard]] int WriteUserConfSet(std::FILE* file, UserConfSet& set);
 // Reading takes at most kMaxUserConfFileBytes and fails on more.
-[[nodiscard]] int ReadUserConfSet(std::FILE* file, UserConfSet& set, std::string* error = nullptr);
-[[nodiscard]] int SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set,
-                                  std::string* error = nullptr);
-[[nodiscard]] int LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set,
-                                  std::string* error = nullptr);
+[[nodiscard]] Result<void> ReadUserConfSet(std::FILE* file, UserConfSet& set);
+[[nodiscard]] Result<void> SaveUserConfSet(const std::filesystem::path& path, UserConfSet& set);
+[[nodiscard]] Result<void> LoadUserConfSet(const std::filesystem::path& path, UserConfSet& set);
 // Saves to the user configuration path of the set's own header in the project
 // directory.
-[[nodiscard]] int SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set);
+[[nodiscard]] Result<void> SaveUserConfDefaultPath(const std::filesystem::path& projectDir, UserConfSet& set);
 
 // The text-mode translation of the two files.
 [[nodiscard]] std::vector<uint8_t> ToCrLf(const std::vector<uint8_t>& bytes);

@@ -45,10 +45,9 @@ bool IsStamp(const std::string& s) {
   return true;
 }
 
-bool WriteBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes, std::string& error) {
+Result<void> WriteBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   return SaveFileAtomically(
-      path, [bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },
-      &error);
+      path, [bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 }  // namespace
@@ -81,16 +80,14 @@ bool ParseBackupName(const std::string& stem, BackupName& name) {
   return true;
 }
 
-bool SaveDeviceBackup(const std::filesystem::path& projectDir, const std::string& key, const std::string& dataName,
-                      uint16_t block, std::span<const uint8_t> image, ValToSendSet* values,
-                      std::filesystem::path& saved, std::string& error) {
+Result<std::filesystem::path> SaveDeviceBackup(const std::filesystem::path& projectDir, const std::string& key,
+                                               const std::string& dataName, uint16_t block,
+                                               std::span<const uint8_t> image, ValToSendSet* values) {
   const std::filesystem::path folder = BackupFolder(projectDir);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec || !std::filesystem::is_directory(folder, ec)) {
-    error = "cannot make the folder " + folder.string() + (ec ? ": " + ec.message() : std::string());
-    return false;
-  }
+  if (ec || !std::filesystem::is_directory(folder, ec))
+    return Fail("cannot make the folder " + folder.string() + (ec ? ": " + ec.message() : std::string()));
   const std::string prefix = key + "_" + SafeName(dataName) + "_b" + std::to_string(block) + "_";
   // Two backups within one millisecond take the next free one.
   auto when = std::chrono::system_clock::now();
@@ -100,27 +97,19 @@ bool SaveDeviceBackup(const std::filesystem::path& projectDir, const std::string
     const bool taken = std::filesystem::exists(stem.string() + ".img", ec) ||
                        std::filesystem::exists(stem.string() + ".vts", ec);
     if (!taken) break;
-    if (attempt == 1000) {
-      error = "no free backup name in " + folder.string();
-      return false;
-    }
+    if (attempt == 1000) return Fail("no free backup name in " + folder.string());
   }
   const std::filesystem::path img = stem.string() + ".img";
-  if (!WriteBytes(img, image, error)) {
-    error = "cannot write " + img.string() + ": " + error;
-    return false;
-  }
+  if (auto written = WriteBytes(img, image); !written)
+    return Fail("cannot write " + img.string() + ": " + written.message());
   if (values != nullptr) {
     const std::filesystem::path vts = stem.string() + ".vts";
-    std::string why;
-    if (!SaveValToSendSet(vts, *values, &why)) {
+    if (auto written = SaveValToSendSet(vts, *values); !written) {
       std::filesystem::remove(img, ec);
-      error = "cannot write " + vts.string() + ": " + why;
-      return false;
+      return Fail("cannot write " + vts.string() + ": " + written.message());
     }
   }
-  saved = img;
-  return true;
+  return img;
 }
 
 std::vector<std::string> ListDeviceBackups(const std::filesystem::path& projectDir, const std::string& key) {
@@ -155,30 +144,19 @@ std::size_t PruneDeviceBackups(const std::filesystem::path& projectDir, const st
   return removed;
 }
 
-bool LoadDeviceBackup(const std::filesystem::path& path, DeviceBackup& backup, std::string& error) {
+Result<DeviceBackup> LoadDeviceBackup(const std::filesystem::path& path) {
   BackupName name;
-  if (!ParseBackupName(path.stem().string(), name)) {
-    error = path.filename().string() + " is not named as a device backup";
-    return false;
-  }
+  if (!ParseBackupName(path.stem().string(), name))
+    return Fail(path.filename().string() + " is not named as a device backup");
   std::filesystem::path img = path;
   img.replace_extension(".img");
   FileHandle file(img, "rb");
-  if (!file) {
-    error = "cannot open " + img.string() + ": " + file.error();
-    return false;
-  }
-  if (file.size() > kMaxImageBytes) {
-    error = img.string() + " is larger than a block can be";
-    return false;
-  }
+  if (!file) return Fail("cannot open " + img.string() + ": " + file.error());
+  if (file.size() > kMaxImageBytes) return Fail(img.string() + " is larger than a block can be");
   std::vector<uint8_t> bytes(static_cast<std::size_t>(file.size()));
-  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-    error = "cannot read " + img.string();
-    return false;
-  }
-  backup = DeviceBackup{std::move(name), std::move(bytes)};
-  return true;
+  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    return Fail("cannot read " + img.string());
+  return DeviceBackup{std::move(name), std::move(bytes)};
 }
 
 }  // namespace tavomark

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "result.h"
 #include "value_set.h"
 
 namespace tavomark {
@@ -43,10 +44,11 @@ struct BackupName {
 
 // Saves the block image (and, when values is given, the value file) under a
 // new name in the project's backup folder, each through a temporary file.
-// False with error when either file cannot be written; saved is the .img path.
-[[nodiscard]] bool SaveDeviceBackup(const std::filesystem::path& projectDir, const std::string& key,
-                                    const std::string& dataName, uint16_t block, std::span<const uint8_t> image,
-                                    ValToSendSet* values, std::filesystem::path& saved, std::string& error);
+// The .img path, or why either file cannot be written.
+[[nodiscard]] Result<std::filesystem::path> SaveDeviceBackup(const std::filesystem::path& projectDir,
+                                                             const std::string& key, const std::string& dataName,
+                                                             uint16_t block, std::span<const uint8_t> image,
+                                                             ValToSendSet* values);
 
 // Deletes the oldest backups of the key beyond keep; the number deleted.
 std::size_t PruneDeviceBackups(const std::filesystem::path& projectDir, const std::string& key,
@@ -60,8 +62,8 @@ struct DeviceBackup {
   std::vector<uint8_t> image;
 };
 // Reads a backup given by its .img or .vts path (the .img next to it is what
-// is read). False with error for a name that is no backup's or a missing,
+// is read). Fails, saying why, for a name that is no backup's or a missing,
 // unreadable or oversized image.
-[[nodiscard]] bool LoadDeviceBackup(const std::filesystem::path& path, DeviceBackup& backup, std::string& error);
+[[nodiscard]] Result<DeviceBackup> LoadDeviceBackup(const std::filesystem::path& path);
 
 }  // namespace tavomark

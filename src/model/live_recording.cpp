@@ -89,15 +89,15 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-bool RecordingColumns(const StructPack& monitor, const std::vector<std::string>& paths,
-                      std::vector<RecordingColumn>& columns, std::string& error) {
-  columns.clear();
+Result<std::vector<RecordingColumn>> RecordingColumns(const StructPack& monitor,
+                                                      const std::vector<std::string>& paths) {
+  std::vector<RecordingColumn> columns;
   if (paths.empty()) {
     for (std::size_t position = 1; position <= monitor.records.size(); ++position) {
       const Record& r = monitor.records[position - 1];
       if (r.IsLeaf()) columns.push_back({position, HeaderOf(monitor, r)});
     }
-    return true;
+    return columns;
   }
   std::unordered_map<std::string, std::size_t> leaves;
   for (std::size_t position = 1; position <= monitor.records.size(); ++position) {
@@ -107,18 +107,17 @@ bool RecordingColumns(const StructPack& monitor, const std::vector<std::string>&
   for (const std::string& path : paths) {
     const auto found = leaves.find(path);
     if (found == leaves.end()) {
-      error = "no value \"" + path + "\" in the monitor struct";
-      return false;
+      return Fail("no value \"" + path + "\" in the monitor struct");
     }
     columns.push_back({found->second, HeaderOf(monitor, monitor.records[found->second - 1])});
   }
-  return true;
+  return columns;
 }
 
 LiveRecorder::~LiveRecorder() { Close(); }
 
-bool LiveRecorder::Open(const std::filesystem::path& path, const StructPack& monitor,
-                        std::vector<RecordingColumn> columns, const std::string& startTime, std::string& error) {
+Result<void> LiveRecorder::Open(const std::filesystem::path& path, const StructPack& monitor,
+                                std::vector<RecordingColumn> columns, const std::string& startTime) {
   Close();
   std::string header = std::string(kFirstLine) + "\n# start " + startTime + "\n# configuration " +
                        std::string(monitor.header.projVersion,
@@ -126,25 +125,23 @@ bool LiveRecorder::Open(const std::filesystem::path& path, const StructPack& mon
                        "\ntime_s";
   for (const RecordingColumn& column : columns) header += "," + CsvField(column.header);
   header += "\n";
-  if (!SaveFileAtomically(
-          path, [&](std::FILE* f) { return std::fwrite(header.data(), 1, header.size(), f) == header.size(); },
-          &error))
-    return false;
+  if (auto saved = SaveFileAtomically(
+          path, [&](std::FILE* f) { return std::fwrite(header.data(), 1, header.size(), f) == header.size(); });
+      !saved)
+    return saved;
   m_file = std::fopen(path.c_str(), "ab");
   if (m_file == nullptr) {
-    error = "cannot open " + path.string() + ": " + std::strerror(errno);
-    return false;
+    return Fail("cannot open " + path.string() + ": " + std::strerror(errno));
   }
   m_monitor = &monitor;
   m_columns = std::move(columns);
   m_rows = 0;
-  return true;
+  return {};
 }
 
-bool LiveRecorder::Write(double seconds, std::span<const uint8_t> live, std::string& error) {
+Result<void> LiveRecorder::Write(double seconds, std::span<const uint8_t> live) {
   if (m_file == nullptr || m_monitor == nullptr) {
-    error = "no recording is open";
-    return false;
+    return Fail("no recording is open");
   }
   char time[32];
   std::snprintf(time, sizeof time, "%.3f", seconds);
@@ -161,11 +158,10 @@ bool LiveRecorder::Write(double seconds, std::span<const uint8_t> live, std::str
   }
   row += '\n';
   if (std::fwrite(row.data(), 1, row.size(), m_file) != row.size() || std::fflush(m_file) != 0) {
-    error = std::string("cannot write the recording: ") + std::strerror(errno);
-    return false;
+    return Fail(std::string("cannot write the recording: ") + std::strerror(errno));
   }
   ++m_rows;
-  return true;
+  return {};
 }
 
 void LiveRecorder::Close() {
@@ -183,29 +179,25 @@ std::string IsoTimeNow() {
   return text;
 }
 
-bool ReadRecording(const std::filesystem::path& path, Recording& recording, std::string& error) {
-  recording = Recording{};
+Result<Recording> ReadRecording(const std::filesystem::path& path) {
+  Recording recording;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    error = path.string() + " is not a file";
-    return false;
+    return Fail(path.string() + " is not a file");
   }
   FileHandle file(path, "rb");
   if (!file) {
-    error = "cannot open " + path.string() + ": " + std::strerror(errno);
-    return false;
+    return Fail("cannot open " + path.string() + ": " + std::strerror(errno));
   }
   std::vector<std::string> lines;
   std::string line;
   bool endsWithNewline = true;
   for (LineStatus status; (status = ReadLineChecked(file.get(), line, kMaxLineBytes)) != LineStatus::kEnd;) {
     if (status == LineStatus::kTooLong) {
-      error = path.string() + ": line " + std::to_string(lines.size() + 1) + " is too long";
-      return false;
+      return Fail(path.string() + ": line " + std::to_string(lines.size() + 1) + " is too long");
     }
     if (status == LineStatus::kReadError) {
-      error = "cannot read " + path.string() + ": " + std::strerror(errno);
-      return false;
+      return Fail("cannot read " + path.string() + ": " + std::strerror(errno));
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
@@ -215,16 +207,14 @@ bool ReadRecording(const std::filesystem::path& path, Recording& recording, std:
     endsWithNewline = std::fgetc(file.get()) == '\n';
   }
   if (lines.empty() || lines[0] != kFirstLine) {
-    error = path.string() + " is not a live recording";
-    return false;
+    return Fail(path.string() + " is not a live recording");
   }
   std::size_t index = 1;
   for (; index < lines.size() && lines[index].rfind("#", 0) == 0; ++index)
     if (lines[index].rfind("# start ", 0) == 0) recording.start = lines[index].substr(8);
   std::vector<std::string> fields;
   if (index >= lines.size() || !SplitCsv(lines[index], fields) || fields.empty() || fields[0] != "time_s") {
-    error = path.string() + ": no column line";
-    return false;
+    return Fail(path.string() + ": no column line");
   }
   recording.headers.assign(fields.begin() + 1, fields.end());
   for (++index; index < lines.size(); ++index) {
@@ -238,32 +228,28 @@ bool ReadRecording(const std::filesystem::path& path, Recording& recording, std:
                                      ") is incomplete and was left out");
         break;
       }
-      error = path.string() + ": line " + std::to_string(index + 1) + " does not fit the columns";
-      return false;
+      return Fail(path.string() + ": line " + std::to_string(index + 1) + " does not fit the columns");
     }
     recording.times.push_back(seconds);
     recording.rows.emplace_back(fields.begin() + 1, fields.end());
   }
-  return true;
+  return recording;
 }
 
-bool MatchRecording(const Recording& recording, const StructPack& monitor, std::vector<std::size_t>& positions,
-                    std::string& error) {
-  std::vector<RecordingColumn> all;
-  (void)RecordingColumns(monitor, {}, all, error);
+Result<std::vector<std::size_t>> MatchRecording(const Recording& recording, const StructPack& monitor) {
   std::unordered_map<std::string, std::size_t> byHeader;
+  const std::vector<RecordingColumn> all = RecordingColumns(monitor, {}).value();
   for (const RecordingColumn& column : all) byHeader.emplace(column.header, column.position);
-  positions.clear();
+  std::vector<std::size_t> positions;
   for (std::size_t i = 0; i < recording.headers.size(); ++i) {
     const auto found = byHeader.find(recording.headers[i]);
     if (found == byHeader.end()) {
-      error = "column " + std::to_string(i + 2) + " \"" + recording.headers[i] +
-              "\" is not a value of this configuration's monitor struct";
-      return false;
+      return Fail("column " + std::to_string(i + 2) + " \"" + recording.headers[i] +
+              "\" is not a value of this configuration's monitor struct");
     }
     positions.push_back(found->second);
   }
-  return true;
+  return positions;
 }
 
 std::vector<uint8_t> RecordingRowToLive(const Recording& recording, std::size_t row, const StructPack& monitor,

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -29,10 +30,10 @@ struct RecordingColumn {
 };
 
 // Every leaf of the monitor struct, or the leaves named by paths (dotted, as
-// the headers write them, without the unit), in the order given. False with
-// error naming the first path that is not a leaf.
-[[nodiscard]] bool RecordingColumns(const StructPack& monitor, const std::vector<std::string>& paths,
-                                    std::vector<RecordingColumn>& columns, std::string& error);
+// the headers write them, without the unit), in the order given. Fails naming
+// the first path that is not a leaf.
+[[nodiscard]] Result<std::vector<RecordingColumn>> RecordingColumns(const StructPack& monitor,
+                                                                    const std::vector<std::string>& paths);
 
 class LiveRecorder {
  public:
@@ -43,12 +44,12 @@ class LiveRecorder {
 
   // Starts a recording at path: the header goes to a new file that then
   // takes the path's place (an existing file is replaced only once the new
-  // one has its header). False with error when that cannot be done.
-  [[nodiscard]] bool Open(const std::filesystem::path& path, const StructPack& monitor,
-                          std::vector<RecordingColumn> columns, const std::string& startTime, std::string& error);
+  // one has its header). Fails, saying why, when that cannot be done.
+  [[nodiscard]] Result<void> Open(const std::filesystem::path& path, const StructPack& monitor,
+                                  std::vector<RecordingColumn> columns, const std::string& startTime);
   // One row: seconds since the start, then every column's value decoded from
-  // the buffer. False with error when the row could not be written.
-  [[nodiscard]] bool Write(double seconds, std::span<const uint8_t> live, std::string& error);
+  // the buffer. Fails, saying why, when the row could not be written.
+  [[nodiscard]] Result<void> Write(double seconds, std::span<const uint8_t> live);
   void Close();
   [[nodiscard]] bool IsOpen() const { return m_file != nullptr; }
   [[nodiscard]] std::size_t Rows() const { return m_rows; }
@@ -76,14 +77,14 @@ struct Recording {
 };
 
 // Reads a recording. A last line cut short (the recorder stopped while
-// writing it) is left out with a warning; any other malformed line fails
-// with error naming it.
-[[nodiscard]] bool ReadRecording(const std::filesystem::path& path, Recording& recording, std::string& error);
+// writing it) is left out with a warning; any other malformed line fails,
+// naming it.
+[[nodiscard]] Result<Recording> ReadRecording(const std::filesystem::path& path);
 
-// The monitor leaf of every column; false with error naming the first column
-// that names no leaf of this monitor struct (or the wrong unit).
-[[nodiscard]] bool MatchRecording(const Recording& recording, const StructPack& monitor,
-                                  std::vector<std::size_t>& positions, std::string& error);
+// The monitor leaf of every column; fails naming the first column that names
+// no leaf of this monitor struct (or the wrong unit).
+[[nodiscard]] Result<std::vector<std::size_t>> MatchRecording(const Recording& recording,
+                                                              const StructPack& monitor);
 
 // A live buffer holding row's values (leaves without a column stay 0).
 [[nodiscard]] std::vector<uint8_t> RecordingRowToLive(const Recording& recording, std::size_t row,

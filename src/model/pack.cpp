@@ -145,14 +145,15 @@ std::string DescribePackReadFailure(std::FILE* file, long start, std::size_t exp
          " whole items)";
 }
 
-int SavePack(const std::filesystem::path& path, Pack& pack) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WritePack(f, pack) == 1; }) ? 1 : 0;
+Result<void> SavePack(const std::filesystem::path& path, Pack& pack) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WritePack(f, pack) == 1; });
 }
 
-int LoadPack(const std::filesystem::path& path, Pack& pack) {
+Result<void> LoadPack(const std::filesystem::path& path, Pack& pack) {
   FileHandle file(path, "rb");
-  if (!file) return 0;
-  return ReadPack(file.get(), pack);
+  if (!file) return Fail(file.error());
+  if (ReadPack(file.get(), pack)) return {};
+  return Fail(DescribePackReadFailure(file.get(), 0, pack.itemBytes, pack.itemBytes, "pack"));
 }
 
 int CopyPack(Pack& dst, const Pack& src) {

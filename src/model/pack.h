@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -49,8 +50,10 @@ void DisposePack(Pack& pack);
 // The stream's position is lost.
 [[nodiscard]] std::string DescribePackReadFailure(std::FILE* file, long start, std::size_t expectedItemSize,
                                                   std::size_t slotBytes, const std::string& what);
-[[nodiscard]] int SavePack(const std::filesystem::path& path, Pack& pack);
-[[nodiscard]] int LoadPack(const std::filesystem::path& path, Pack& pack);
+// A failed save or load says why (the system's reason, or what is wrong at
+// which byte).
+[[nodiscard]] Result<void> SavePack(const std::filesystem::path& path, Pack& pack);
+[[nodiscard]] Result<void> LoadPack(const std::filesystem::path& path, Pack& pack);
 
 // Copies the header prefix and every item; 1 if at least one item was copied,
 // else 0 with dst emptied and its numRecords 0.

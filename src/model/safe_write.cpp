@@ -75,11 +75,14 @@ SafeWriteOutcome RunSafeWrite(SafeWriteJob& job, const DeviceIo& io,
   for (BlockWrite& b : job.blocks) {
     ValToSendSet values;
     const bool withValues = job.config != nullptr && BackupValues(*job.config, *layout, b, values);
-    if (!SaveDeviceBackup(job.projectDir, job.backupKey, job.dataName, b.block, b.held,
-                          withValues ? &values : nullptr, b.backup, outcome.detail)) {
+    auto saved =
+        SaveDeviceBackup(job.projectDir, job.backupKey, job.dataName, b.block, b.held, withValues ? &values : nullptr);
+    if (!saved) {
       outcome.result = SafeWriteResult::kBackupFailed;
+      outcome.detail = saved.message();
       return outcome;
     }
+    b.backup = std::move(saved.value());
   }
   // Only once every backup is safely stored.
   (void)PruneDeviceBackups(job.projectDir, job.backupKey);

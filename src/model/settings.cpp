@@ -302,12 +302,11 @@ int ReadInitFile(const std::filesystem::path& dir, SettingsBlock& settings, Sett
   return 1;
 }
 
-int WriteInitFile(const std::filesystem::path& dir, const SettingsBlock& settings) {
+Result<void> WriteInitFile(const std::filesystem::path& dir, const SettingsBlock& settings) {
   const std::string text = SettingsText(settings);
-  const bool ok = SaveFileAtomically(dir / kSettingsFileName, [&](std::FILE* f) {
+  return SaveFileAtomically(dir / kSettingsFileName, [&](std::FILE* f) {
     return std::fwrite(text.data(), 1, text.size(), f) == text.size();
   });
-  return ok ? 0 : -1;
 }
 
 void AddRecentValueFile(SettingsBlock& settings, const std::string& path) {

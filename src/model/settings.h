@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "result.h"
+
 namespace tavomark {
 
 inline constexpr const char* kSettingsFileName = "tavomark.ini";
@@ -77,10 +79,10 @@ enum class SettingsRead {
 // again.
 [[nodiscard]] int ReadInitFile(const std::filesystem::path& dir, SettingsBlock& settings,
                                SettingsRead* status = nullptr);
-// Writes the settings as text, replacing the file atomically; 0 on success,
-// -1 on failure (the previous file is then untouched). A text that the file
-// cannot hold (a line break in a path) is written empty.
-[[nodiscard]] int WriteInitFile(const std::filesystem::path& dir, const SettingsBlock& settings);
+// Writes the settings as text, replacing the file atomically; on failure (code
+// -1) the previous file is untouched. A text that the file cannot hold (a line
+// break in a path) is written empty.
+[[nodiscard]] Result<void> WriteInitFile(const std::filesystem::path& dir, const SettingsBlock& settings);
 
 // Puts path first in the recent value files (moving it when listed, dropping
 // the oldest past 8). An empty path changes nothing.

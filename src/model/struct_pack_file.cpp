@@ -287,29 +287,20 @@ int ReadStructPack(std::FILE* file, StructPack& pack) {
   return 1;
 }
 
-int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary, std::string* error) {
+Result<void> SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary) {
   return SaveFileAtomically(
-             path,
-             [&](std::FILE* f) { return (binary ? WriteBinStructPack(f, pack) : WriteStructPack(f, pack)) == 1; },
-             error)
-             ? 1
-             : 0;
+      path, [&](std::FILE* f) { return (binary ? WriteBinStructPack(f, pack) : WriteStructPack(f, pack)) == 1; });
 }
 
-int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary, std::string* error) {
+Result<void> LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary) {
   FileHandle file(path, "rb");
-  if (!file) {
-    if (error) *error = file.error();
-    return 0;
-  }
+  if (!file) return Fail(file.error());
   if (binary) {
-    if (ReadBinStructPack(file.get(), pack)) return 1;
-    if (error) *error = DescribePackReadFailure(file.get(), 0, 0, kRecordSlotBytes, "struct pack");
-    return 0;
+    if (ReadBinStructPack(file.get(), pack)) return {};
+    return Fail(DescribePackReadFailure(file.get(), 0, 0, kRecordSlotBytes, "struct pack"));
   }
-  if (ReadStructPack(file.get(), pack)) return 1;
-  if (error) *error = "not a struct text file (no records announced, a record line out of order or too long)";
-  return 0;
+  if (ReadStructPack(file.get(), pack)) return {};
+  return Fail("not a struct text file (no records announced, a record line out of order or too long)");
 }
 
 }  // namespace tavomark

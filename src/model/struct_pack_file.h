@@ -9,6 +9,7 @@
 #include <string>
 
 #include "record.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -30,11 +31,8 @@ inline constexpr std::size_t kMaxStructTextLineBytes = 65536;
 [[nodiscard]] int ReadStructPack(std::FILE* file, StructPack& pack);
 
 // Path forms; saving goes through a temporary file and never damages the old one.
-// error, when given, says why a save or a load failed. Only a regular file is
-// loaded.
-[[nodiscard]] int SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary,
-                                 std::string* error = nullptr);
-[[nodiscard]] int LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary,
-                                 std::string* error = nullptr);
+// A failed save or load says why. Only a regular file is loaded.
+[[nodiscard]] Result<void> SaveStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
+[[nodiscard]] Result<void> LoadStructPack(const std::filesystem::path& path, StructPack& pack, bool binary);
 
 }  // namespace tavomark

@@ -59,35 +59,31 @@ int WriteValToSendSet(std::FILE* file, ValToSendSet& set) {
   return std::fputc(static_cast<unsigned char>(set.configLetter), file) == EOF ? 0 : 1;
 }
 
-int ReadValToSendSet(std::FILE* file, ValToSendSet& set, std::string* error) {
+Result<void> ReadValToSendSet(std::FILE* file, ValToSendSet& set) {
   const std::pair<const char*, Pack*> packs[] = {{"param block", &set.param}, {"info block", &set.info},
                                                  {"calib block", &set.calib}};
   for (const auto& [what, pack] : packs) {
     const long start = std::ftell(file);
     if (ReadPack(file, *pack)) continue;
-    if (error) *error = DescribePackReadFailure(file, start, pack->itemBytes, pack->itemBytes, what);
-    return 0;
+    return Fail(DescribePackReadFailure(file, start, pack->itemBytes, pack->itemBytes, what));
   }
   const int letter = std::fgetc(file);
   set.configLetter = letter == EOF ? set.param.header.compVerFw : static_cast<char>(letter);
-  return 1;
+  return {};
 }
 
-int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set, std::string* error) {
+Result<void> LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set) {
   FileHandle file(path, "rb");
-  if (!file) {
-    if (error) *error = file.error();
-    return 0;
-  }
-  const int ok = ReadValToSendSet(file.get(), set, error);
+  if (!file) return Fail(file.error());
+  auto read = ReadValToSendSet(file.get(), set);
   std::string name;
   SplitFileName(path.string(), name);
   SetText(set.name, name);
-  return ok;
+  return read;
 }
 
-int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set, std::string* error) {
-  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteValToSendSet(f, set) == 1; }, error) ? 1 : 0;
+Result<void> SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set) {
+  return SaveFileAtomically(path, [&](std::FILE* f) { return WriteValToSendSet(f, set) == 1; });
 }
 
 int CopyValToSendSet(ValToSendSet& dst, const ValToSendSet& src) {
@@ -187,28 +183,32 @@ void AttachUserConf(DataSet& set, const std::filesystem::path& projectDir) {
   if (!CheckPackCompatibility(set.user.header, monitor)) set.user.data.fill(0);
 }
 
+
+Error DataSetError(int code) { return Fail(code, GetValToSendErrorString(code)); }
+
 }  // namespace
 
-int UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir) {
+Result<void> UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir) {
   ValToSendSet& vts = set.vts;
-  if (vts.param.Count() == 0 || vts.info.Count() == 0 || vts.calib.Count() == 0) return kVtsVoidPacket;
+  if (vts.param.Count() == 0 || vts.info.Count() == 0 || vts.calib.Count() == 0) return DataSetError(kVtsVoidPacket);
   const uint16_t code = vts.param.header.codeProj;
-  if (vts.calib.header.codeProj != code || vts.info.header.codeProj != code) return kVtsIncoherent;
+  if (vts.calib.header.codeProj != code || vts.info.header.codeProj != code) return DataSetError(kVtsIncoherent);
 
-  if (!LoadConfigSet(GetConfigPath(projectDir, code, vts.configLetter), set.config)) return kConfigNotFound;
+  if (auto loaded = LoadConfigSet(GetConfigPath(projectDir, code, vts.configLetter), set.config); !loaded)
+    return Fail(kConfigNotFound, GetValToSendErrorString(kConfigNotFound) + ": " + loaded.message());
   std::string name;
   GetConfigName(code, vts.configLetter, name);
   SetText(set.config.name, name);
 
-  if (!IsCompleteConfigSet(set.config)) return kConfigVoidPacket;
-  if (!IsCoherentConfigSet(set.config, vts.configLetter)) return kConfigIncoherent;
-  if (!CheckPackCompatibility(vts.param.header, set.config.param.header)) return kCompatibilityMismatch;
-  if (vts.param.Count() != set.config.param.records.size()) return kWrongParamCount;
-  if (vts.info.Count() != set.config.info.records.size()) return kWrongInfoCount;
-  if (vts.calib.Count() != set.config.calib.records.size()) return kWrongCalibCount;
+  if (!IsCompleteConfigSet(set.config)) return DataSetError(kConfigVoidPacket);
+  if (!IsCoherentConfigSet(set.config, vts.configLetter)) return DataSetError(kConfigIncoherent);
+  if (!CheckPackCompatibility(vts.param.header, set.config.param.header)) return DataSetError(kCompatibilityMismatch);
+  if (vts.param.Count() != set.config.param.records.size()) return DataSetError(kWrongParamCount);
+  if (vts.info.Count() != set.config.info.records.size()) return DataSetError(kWrongInfoCount);
+  if (vts.calib.Count() != set.config.calib.records.size()) return DataSetError(kWrongCalibCount);
 
   AttachUserConf(set, projectDir);
-  return kVtsOk;
+  return {};
 }
 
 

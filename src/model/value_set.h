@@ -11,6 +11,7 @@
 
 #include "config_set.h"
 #include "pack.h"
+#include "result.h"
 
 namespace tavomark {
 
@@ -45,16 +46,14 @@ void DisposeValToSendSet(ValToSendSet& set);
 // File layout: param, info, calib packs, then the letter (optional on reading:
 // missing, it is param's compVerFw).
 [[nodiscard]] int WriteValToSendSet(std::FILE* file, ValToSendSet& set);
-// error, when given, says why a read or a save failed (which block, at which
-// byte, or the system's reason).
-[[nodiscard]] int ReadValToSendSet(std::FILE* file, ValToSendSet& set, std::string* error = nullptr);
-// Sets the name from the path whatever the outcome; 1 only if the packs were
-// read. Only a regular file is read.
-[[nodiscard]] int LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set,
-                                   std::string* error = nullptr);
-// Through a temporary file: 0 when anything failed, the previous file untouched.
-[[nodiscard]] int SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set,
-                                   std::string* error = nullptr);
+// A failed read or save says why (which block, at which byte, or the system's
+// reason).
+[[nodiscard]] Result<void> ReadValToSendSet(std::FILE* file, ValToSendSet& set);
+// Sets the name from the path once the file is open, whatever the outcome; a
+// success only if the packs were read. Only a regular file is read.
+[[nodiscard]] Result<void> LoadValToSendSet(const std::filesystem::path& path, ValToSendSet& set);
+// Through a temporary file: on failure the previous file is untouched.
+[[nodiscard]] Result<void> SaveValToSendSet(const std::filesystem::path& path, ValToSendSet& set);
 [[nodiscard]] int CopyValToSendSet(ValToSendSet& dst, const ValToSendSet& src);
 
 // The 32-byte item at a 1-based position, or an empty span.
@@ -89,8 +88,10 @@ enum : int {
 [[nodiscard]] DataSet CreateDataSet();
 void DisposeDataSet(DataSet& set);
 // Finds the configuration of the loaded values in <projectDir>/config, checks it
-// against them and attaches it with its user configuration. 0 or a code above.
-[[nodiscard]] int UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir);
+// against them and attaches it with its user configuration. A failure's code is
+// one above and its message the code's text (for kConfigNotFound followed by
+// why the configuration file could not be loaded).
+[[nodiscard]] Result<void> UpdateDataSet(DataSet& set, const std::filesystem::path& projectDir);
 [[nodiscard]] int CopyDataSet(DataSet& dst, const DataSet& src);
 
 }  // namespace tavomark

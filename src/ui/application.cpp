@@ -52,14 +52,11 @@ int Application::Start(StartOptions options) {
   m_services.SetDefaultDirectory(m_projectDir.string());
 
   // The device description says which firmware this program serves.
-  std::string reason;
-  bool usable = LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts, &reason) == 1;
-  if (const int code = usable ? UpdateDataSet(m_data, m_projectDir) : 0; code < 0) {
-    usable = false;
-    reason = GetValToSendErrorString(code);
-  }
-  if (!usable) {
-    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n", reason);
+  Result<void> described = LoadValToSendSet(m_projectDir / kDeviceDescription, m_data.vts);
+  if (described) described = UpdateDataSet(m_data, m_projectDir);
+  if (!described) {
+    m_services.MessagePopup("Initialize Error", "\nMissing system files Error. Install program again!\n",
+                            described.message());
     return -1;
   }
   std::memset(m_data.vts.name, 0, sizeof m_data.vts.name);
@@ -112,7 +109,7 @@ void Application::RestoreLastValueFile() {
   const std::string path = m_settings.lastValueFile;
   if (path.empty()) return;  // nothing to restore, nothing to write
   DataSet last = CreateDataSet();
-  const bool usable = LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) >= 0 &&
+  const bool usable = LoadValToSendSet(path, last.vts) && UpdateDataSet(last, m_projectDir) &&
                       CheckPackCompatibility(last.config.param.header, m_data.config.param.header);
   if (!usable || !CopyDataSet(m_data, last)) {
     m_settings.lastValueFile.clear();
@@ -123,8 +120,8 @@ void Application::RestoreLastValueFile() {
 
 void Application::SaveSettings() {
   StoreFolders(m_services, m_settings);
-  if (WriteInitFile(m_projectDir, m_settings) != 0)
-    m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_projectDir, m_settings); !written)
+    m_services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 int Application::Run() {

@@ -270,8 +270,8 @@ void CalibTab::SetCell(int row, int column, const std::string& text) {
 
 void CalibTab::SaveChannels() {
   UserConfSet& user = m_context.dataSet.user;
-  if (std::string error; SaveUserConfSet(GetUserConfPath(m_context.projectDir, user.header), user, &error) != 1)
-    m_context.services.MessagePopup("Save Config", "Can't save the user configuration", error);
+  if (auto saved = SaveUserConfSet(GetUserConfPath(m_context.projectDir, user.header), user); !saved)
+    m_context.services.MessagePopup("Save Config", "Can't save the user configuration", saved.message());
 }
 
 }  // namespace tavomark::ui

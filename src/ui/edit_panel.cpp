@@ -403,13 +403,15 @@ bool EditPanel::EditTreeChange(Block block, std::size_t position, int column, co
   if (record == nullptr || !record->IsLeaf()) return false;
   double& field = column == kEditMax ? record->maxValue : column == kEditMin ? record->minValue : record->value;
   const char* name = column == kEditMax ? "Max" : column == kEditMin ? "Min" : "DefVal";
-  std::string error;
-  if (!GatherCellValue(*record, text, field, name, &error)) {
+  const auto value = GatherCellValue(*record, text, name);
+  if (!value) {
     // The editor is closing: the message waits until it has gone.
     QMetaObject::invokeMethod(
-        this, [this, error] { m_context.services.MessagePopup(kCellTitle, error); }, Qt::QueuedConnection);
+        this, [this, error = value.message()] { m_context.services.MessagePopup(kCellTitle, error); },
+        Qt::QueuedConnection);
     return false;
   }
+  field = value.value();
   pack.header.isChanged = 1;
   Model(block).RefreshRow(position, kEditMax, kEditDefVal);
   return true;
@@ -432,8 +434,8 @@ void EditPanel::StructImport() {
   // import and its tree as they were.
   FwImportPack imported;
   FwImportReport report;
-  if (!RetrieveFwPack(m_headerPath, name, imported, report, m_context.projectDir)) {
-    Message(&operation, kFwImportTitle, kImportError);
+  if (auto retrieved = RetrieveFwPack(m_headerPath, name, imported, report, m_context.projectDir); !retrieved) {
+    Message(&operation, kFwImportTitle, kImportError, retrieved.message());
     return;
   }
   m_selModel->Clear();
@@ -496,8 +498,8 @@ bool EditPanel::SaveConfigSetAs(Operation* operation) {
   if (operation != nullptr) operation->RestoreCursor();
   if (!SelectPath(m_context.services, kSaveTitle, path, "*.cfg", true)) return false;
   if (operation != nullptr) operation->BusyAgain();
-  if (std::string error; !SaveConfigSet(path, m_config, &error)) {
-    Message(operation, kSaveTitle, "Config Save Error", error);
+  if (auto saved = SaveConfigSet(path, m_config); !saved) {
+    Message(operation, kSaveTitle, "Config Save Error", saved.message());
     return false;
   }
   return true;
@@ -517,14 +519,13 @@ void EditPanel::LoadConfig() {
   operation.RestoreCursor();
   if (!SelectPath(m_context.services, kLoadTitle, path, "*.cfg", false)) return;
   operation.BusyAgain();
-  std::string error;
-  const bool loaded = LoadConfigSet(path, m_config, &error) == 1;
+  const auto loaded = LoadConfigSet(path, m_config);
   if (!loaded) {
     DisposeConfigSet(m_config);
     m_config = CreateConfigSet();
   }
   ConfigPopulateEditTabs(m_config);
-  if (!loaded) Message(&operation, kLoadTitle, "Config Load Error", error);
+  if (!loaded) Message(&operation, kLoadTitle, "Config Load Error", loaded.message());
 }
 
 void EditPanel::NewConf() {
@@ -554,8 +555,8 @@ void EditPanel::NewVal() {
     operation.RestoreCursor();
     if (SelectPath(m_context.services, kNewValTitle, path, "*.vts", true)) {
       operation.BusyAgain();
-      if (std::string error; !SaveValToSendSet(path, set, &error))
-        Message(&operation, kNewValTitle, "Errors while Saving file", error);
+      if (auto saved = SaveValToSendSet(path, set); !saved)
+        Message(&operation, kNewValTitle, "Errors while Saving file", saved.message());
     }
   }
   DisposeValToSendSet(set);
@@ -570,8 +571,8 @@ void EditPanel::ExportStruct() {
   operation.RestoreCursor();
   if (!SelectPath(m_context.services, kExportTitle, path, "*.txt", true)) return;
   operation.BusyAgain();
-  if (std::string error; !SaveStructPack(path, pack, false, &error))
-    Message(&operation, kExportTitle, "Struct Export Error", error);
+  if (auto saved = SaveStructPack(path, pack, false); !saved)
+    Message(&operation, kExportTitle, "Struct Export Error", saved.message());
 }
 
 void EditPanel::ImportStruct() {
@@ -584,9 +585,9 @@ void EditPanel::ImportStruct() {
   StructPack loaded = CreateStructPack();
   StructPack copy = CreateStructPack();
   // The tab takes the file's structure only when it reads and copies whole.
-  std::string error;
-  if (!LoadStructPack(path, loaded, false, &error) || !StructPackCopy(copy, loaded, 0)) {
-    Message(&operation, kImportTitle, "Struct Import Error", error);
+  const auto read = LoadStructPack(path, loaded, false);
+  if (!read || !StructPackCopy(copy, loaded, 0)) {
+    Message(&operation, kImportTitle, "Struct Import Error", read.message());
     return;
   }
   // A tab that took a new structure is a change to save.
@@ -607,8 +608,8 @@ void EditPanel::ImportValByPos() {
   ValToSendSet set = CreateValToSendSet(m_config);
   const Block block = ActiveBlock();
   StructPack& pack = ActivePack();
-  if (std::string error; !LoadValToSendSet(path, set, &error)) {
-    Message(&operation, kByPosTitle, "Errors while loaading file", error);
+  if (auto read = LoadValToSendSet(path, set); !read) {
+    Message(&operation, kByPosTitle, "Errors while loaading file", read.message());
   } else if (!IsCompleteValToSendSet(set) || !IsCoherentValToSendSet(set)) {
     Message(&operation, kByPosTitle, "Invalid File Error");
   } else if (pack.records.empty()) {
@@ -633,8 +634,8 @@ void EditPanel::ImportValByName() {
   if (!SelectPath(m_context.services, kByNameTitle, path, "*.txt", false)) return;
   operation.BusyAgain();
   StructPack source = CreateStructPack();
-  if (std::string error; !LoadStructPack(path, source, false, &error)) {
-    Message(&operation, kByNameTitle, "Struct Value Import Error", error);
+  if (auto read = LoadStructPack(path, source, false); !read) {
+    Message(&operation, kByNameTitle, "Struct Value Import Error", read.message());
     return;
   }
   const Block block = ActiveBlock();

@@ -47,14 +47,11 @@ std::string Number(double value) {
   return text;
 }
 
-bool WriteBytes(const std::filesystem::path& path, const QByteArray& bytes, std::string& error) {
-  return SaveFileAtomically(
-      path,
-      [&](std::FILE* file) {
-        return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file) ==
-               static_cast<std::size_t>(bytes.size());
-      },
-      &error);
+Result<void> WriteBytes(const std::filesystem::path& path, const QByteArray& bytes) {
+  return SaveFileAtomically(path, [&](std::FILE* file) {
+    return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file) ==
+           static_cast<std::size_t>(bytes.size());
+  });
 }
 
 }  // namespace
@@ -379,9 +376,9 @@ void GraphTab::SavePicture() {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  std::string error = "the picture could not be made";
-  if (!m_view->grab().save(&buffer, "PNG") || !WriteBytes(path, bytes, error))
-    m_context.services.MessagePopup(kExportTitle, "Can't save the picture " + path + ": " + error);
+  Result<void> saved = Fail("the picture could not be made");
+  if (m_view->grab().save(&buffer, "PNG")) saved = WriteBytes(path, bytes);
+  if (!saved) m_context.services.MessagePopup(kExportTitle, "Can't save the picture " + path + ": " + saved.message());
 }
 
 void GraphTab::SavePoints() {
@@ -390,9 +387,8 @@ void GraphTab::SavePoints() {
   std::array<QString, kTraces> legends;
   for (std::size_t trace = 0; trace < kTraces; ++trace) legends[trace] = Legend(trace);
   const std::string csv = StripHistoryCsv(m_history, legends);
-  std::string error;
-  if (!WriteBytes(path, QByteArray(csv.data(), static_cast<qsizetype>(csv.size())), error))
-    m_context.services.MessagePopup(kExportTitle, "Can't save the points " + path + ": " + error);
+  if (auto saved = WriteBytes(path, QByteArray(csv.data(), static_cast<qsizetype>(csv.size()))); !saved)
+    m_context.services.MessagePopup(kExportTitle, "Can't save the points " + path + ": " + saved.message());
 }
 
 }  // namespace tavomark::ui

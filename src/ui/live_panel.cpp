@@ -442,8 +442,8 @@ void LivePanel::SetSlot(int page, int slot, std::size_t position) {
 void SaveUserChannels(PanelContext& context) {
   UserConfSet& user = context.dataSet.user;
   const std::filesystem::path path = GetUserConfPath(context.projectDir, user.header);
-  if (std::string error; !SaveUserConfSet(path, user, &error))
-    context.services.MessagePopup("Channels", "Can't save the channels in " + path.string(), error);
+  if (auto saved = SaveUserConfSet(path, user); !saved)
+    context.services.MessagePopup("Channels", "Can't save the channels in " + path.string(), saved.message());
 }
 
 void LivePanel::SaveChannels() { SaveUserChannels(m_context); }
@@ -532,16 +532,16 @@ void LivePanel::TableChange(int table) {
 void LivePanel::EditChannels(bool shown) {
   ShowChannelButtons(shown);
   m_context.settings.liveEditChannels = shown ? 1 : 0;
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void LivePanel::ShowCalibration(bool shown) {
   m_form->TAB->setTabVisible(kTabCalib, shown);
   if (shown) m_form->TAB->setCurrentIndex(kTabCalib);
   m_context.settings.liveShowCalib = shown ? 1 : 0;
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void LivePanel::ShowChannelButtons(bool shown) {
@@ -606,11 +606,9 @@ void LivePanel::SetUpRecordControls() {
 }
 
 bool LivePanel::StartRecording(const std::string& path) {
-  std::vector<RecordingColumn> columns;
-  std::string error;
-  if (!RecordingColumns(Monitor(), {}, columns, error) ||
-      !m_recorder.Open(path, Monitor(), std::move(columns), IsoTimeNow(), error)) {
-    m_context.services.MessagePopup("Record", "Can't record into " + path + ": " + error);
+  if (auto opened = m_recorder.Open(path, Monitor(), RecordingColumns(Monitor(), {}).value(), IsoTimeNow());
+      !opened) {
+    m_context.services.MessagePopup("Record", "Can't record into " + path + ": " + opened.message());
     return false;
   }
   m_recordStart = std::chrono::steady_clock::now();
@@ -628,24 +626,27 @@ void LivePanel::StopRecording() {
 void LivePanel::RecordLive(const std::vector<uint8_t>& live) {
   if (!m_recorder.IsOpen()) return;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_recordStart).count();
-  std::string error;
-  if (m_recorder.Write(seconds, live, error)) return;
+  const auto written = m_recorder.Write(seconds, live);
+  if (written) return;
   StopRecording();
-  m_context.services.MessagePopup("Record", "The recording stopped: " + error);
+  m_context.services.MessagePopup("Record", "The recording stopped: " + written.message());
 }
 
 bool LivePanel::StartReplay(const std::string& path) {
   StopReplay();
   Replay replay;
-  std::string error;
-  if (!ReadRecording(path, replay.recording, error)) {
-    m_context.services.MessagePopup("Replay", error);
+  auto read = ReadRecording(path);
+  if (!read) {
+    m_context.services.MessagePopup("Replay", read.message());
     return false;
   }
-  if (!MatchRecording(replay.recording, Monitor(), replay.positions, error)) {
-    m_context.services.MessagePopup("Replay", "The recording does not fit the configuration: " + error);
+  replay.recording = std::move(read.value());
+  auto matched = MatchRecording(replay.recording, Monitor());
+  if (!matched) {
+    m_context.services.MessagePopup("Replay", "The recording does not fit the configuration: " + matched.message());
     return false;
   }
+  replay.positions = std::move(matched.value());
   for (const std::string& warning : replay.recording.warnings)
     m_context.services.MessagePopup("Replay", path + ": " + warning);
   StopRecording();

@@ -392,8 +392,8 @@ bool MainPanel::PanelMaximize() {
 
 void MainPanel::SaveSettings() {
   StoreFolders(m_context.services, m_context.settings);
-  if (WriteInitFile(m_context.projectDir, m_context.settings) != 0)
-    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini");
+  if (auto written = WriteInitFile(m_context.projectDir, m_context.settings); !written)
+    m_context.services.MessagePopup("Settings", "Can't write the settings file tavomark.ini", written.message());
 }
 
 void MainPanel::FillListPort() {
@@ -556,13 +556,12 @@ void MainPanel::ReadValueFile(const std::string& path) {
     BusyCursor busy;
     DataSet& data = m_context.dataSet;
     DataSet fresh = CreateDataSet();
-    std::string error;
-    if (!LoadValToSendSet(path, fresh.vts, &error)) {
-      m_context.services.MessagePopup("Load", "Load Error", error);
+    if (auto loaded = LoadValToSendSet(path, fresh.vts); !loaded) {
+      m_context.services.MessagePopup("Load", "Load Error", loaded.message());
     } else if (!CheckPackCompatibility(fresh.vts.param.header, data.config.param.header)) {
       m_context.services.MessagePopup("Load", GetValToSendErrorString(kInvalidParameterFile));
-    } else if (const int code = UpdateDataSet(fresh, m_context.projectDir); code != kVtsOk) {
-      m_context.services.MessagePopup("Load", GetValToSendErrorString(code));
+    } else if (auto attached = UpdateDataSet(fresh, m_context.projectDir); !attached) {
+      m_context.services.MessagePopup("Load", attached.message());
     } else {
       if (!CheckPackCompatibility(fresh.config.param.header, data.config.param.header))
         m_context.engine.TlinkCloseComm();
@@ -593,8 +592,8 @@ bool MainPanel::Store() {
     const std::string path = settings.lastValueFile;
     // Writing clears the changed marks; a save that fails must leave them.
     const uint8_t changed[3] = {vts.param.header.isChanged, vts.info.header.isChanged, vts.calib.header.isChanged};
-    std::string error;
-    if (SaveValToSendSet(path, vts, &error)) {
+    const auto stored = SaveValToSendSet(path, vts);
+    if (stored) {
       saved = true;
       std::string name;
       SplitFileName(path, name);
@@ -606,7 +605,7 @@ bool MainPanel::Store() {
       vts.param.header.isChanged = changed[0];
       vts.info.header.isChanged = changed[1];
       vts.calib.header.isChanged = changed[2];
-      m_context.services.MessagePopup("Store", "errore durante il salvataggio dei parametri", error);
+      m_context.services.MessagePopup("Store", "errore durante il salvataggio dei parametri", stored.message());
     }
   }
   (void)EnablePanel(active, true);

@@ -452,14 +452,14 @@ void ParPanel::Restore() {
   request.filter = "*.img";
   const std::optional<std::string> chosen = m_context.services.FileSelectPopup(request);
   if (!chosen || chosen->empty()) return;
-  DeviceBackup backup;
-  std::string error;
-  if (!LoadDeviceBackup(*chosen, backup, error)) {
+  auto backup = LoadDeviceBackup(*chosen);
+  if (!backup) {
     operation.RestoreCursor();
-    m_context.services.MessagePopup(kRestoreTitle, error);
+    m_context.services.MessagePopup(kRestoreTitle, backup.message());
     return;
   }
-  WriteBlocks(operation, {BlockWrite{backup.name.block, std::move(backup.image), {}, {}}}, kRestoreTitle);
+  WriteBlocks(operation, {BlockWrite{backup.value().name.block, std::move(backup.value().image), {}, {}}},
+              kRestoreTitle);
 }
 
 void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks, const char* title) {

@@ -276,11 +276,10 @@ bool TrafficWindow::SaveText() {
   const std::optional<std::string> path = chosen;
   std::string text = link::TraceHeaderLine() + "\n";
   for (int row = 0; row < m_model.rowCount(); ++row) text += link::FormatTraceLine(m_model.Frame(row)) + "\n";
-  std::string error;
-  const bool saved = SaveFileAtomically(
-      *path, [&text](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); }, &error);
-  if (!saved) m_services.MessagePopup("Save Traffic", "Can't write " + *path + ": " + error);
-  return saved;
+  const auto saved = SaveFileAtomically(
+      *path, [&text](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
+  if (!saved) m_services.MessagePopup("Save Traffic", "Can't write " + *path + ": " + saved.message());
+  return saved.ok();
 }
 
 TrafficWindow* ShowTraffic(QWidget* parent, link::ProtocolEngine& engine, UiServices& services) {

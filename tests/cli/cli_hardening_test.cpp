@@ -70,9 +70,9 @@ TEST_F(CliHardening, SetRefusesTextThatIsNotANumber) {
 // 1: a NaN already in a value file is not sent as 0.
 TEST_F(CliHardening, ImageRefusesANaNInTheFile) {
   ValToSendSet vts;
-  ASSERT_EQ(LoadValToSendSet(m_vts, vts), 1);
+  ASSERT_TRUE(LoadValToSendSet(m_vts, vts).ok());
   SetItemValue(vts.param.Item(2), std::nanf(""));
-  ASSERT_EQ(SaveValToSendSet(m_vts, vts), 1);
+  ASSERT_TRUE(SaveValToSendSet(m_vts, vts).ok());
   const auto run = Cli(Project() + "values image " + Quoted(m_vts) + " param " + Quoted(Path("p.bin").string()));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("param:speed: the value file holds \"nan\", not a number"), std::string::npos) << run.out;
@@ -186,6 +186,7 @@ TEST_F(CliHardening, ImageOfOneBlockIgnoresDamageInAnother) {
 // 10: failed loads and saves say why.
 TEST_F(CliHardening, FailuresSayWhy) {
   WriteBytes(Path("short.vts"), {'F', 'W', 0, 0});
+  WriteBytes(m_dir / "config" / "PRJ0315cp_C.usr", {'F', 'W', 0, 0});
   const std::pair<std::string, std::string> cases[] = {
       {Project() + "values show " + Quoted(Path("none.vts").string()),
        "Invalid Parameter File: " + Path("none.vts").string() + ": cannot open " + Path("none.vts").string() +
@@ -194,6 +195,8 @@ TEST_F(CliHardening, FailuresSayWhy) {
        "param block: header cut short, the file ends at byte 4"},
       {"config show " + Quoted(Path("short.vts").string()),
        "Config Load Error: " + Path("short.vts").string() + ": monitor pack: header cut short"},
+      {Project() + "channels show --config " + Quoted(Cfg()),
+       "channels: no channels in " + (m_dir / "config" / "PRJ0315cp_C.usr").string() + ": header cut short"},
       {"values new --config " + Quoted(Cfg()) + " --out " + Quoted(Path("no/x.vts").string()),
        "Errors while Saving file: " + Path("no/x.vts").string() + ": cannot create a temporary file in " +
            Path("no").string() + ": No such file or directory"},
@@ -219,11 +222,11 @@ namespace {
 // 7: log.txt and the dump are outputs the user asked for.
 class CliImportFiles : public test::ProjectDirTest {
  protected:
-  int Import() const {
+  int Import(const std::string& structName = "DeviceMemory_t") const {
     const std::string command = "cd " + test::Quoted(m_dir.string()) + " && timeout 60 " +
                                 test::Quoted(TAVOMARK_CLI) + " import --header " +
-                                test::Quoted(TAVOMARK_SOURCE_DIR "/demo/firmware/main.h") +
-                                " --struct DeviceMemory_t > out.txt 2>&1";
+                                test::Quoted(TAVOMARK_SOURCE_DIR "/demo/firmware/main.h") + " --struct " +
+                                structName + " > out.txt 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -252,6 +255,14 @@ TEST_F(CliImportFiles, AnUnwritableLogOrDumpFailsTheImport) {
   std::filesystem::create_directories(dump);
   EXPECT_EQ(Import(), 1);
   EXPECT_NE(Out().find("cannot write " + dump.filename().string()), std::string::npos) << Out();
+}
+
+TEST_F(CliImportFiles, AMissingStructureIsNamedWithItsHeader) {
+  EXPECT_EQ(Import("Missing_t"), 1);
+  EXPECT_NE(Out().find("Import Error: view log.txt file for detail: no structure Missing_t in " TAVOMARK_SOURCE_DIR
+                       "/demo/firmware/main.h or the headers it includes"),
+            std::string::npos)
+      << Out();
 }
 
 }  // namespace

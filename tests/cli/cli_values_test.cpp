@@ -97,7 +97,7 @@ TEST_F(CliValues, RefusalsCarryTheirTexts) {
 
   // Values whose configuration is not in the project folder.
   ValToSendSet values = CreateValToSendSet(test::MakeConfig(316, 'C'));
-  ASSERT_EQ(SaveValToSendSet(vts, values), 1);
+  ASSERT_TRUE(SaveValToSendSet(vts, values).ok());
   run = RunCli(Project() + "values show " + Quoted(vts));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("File Configuration not found in program sub folder 'config'"), std::string::npos);

@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputFile file(data, size);
   if (!file.get()) return 0;
   ConfigSet config = CreateConfigSet();
-  std::string why;
-  if (!ReadConfigSet(file.get(), config, &why)) return 0;
+  if (!ReadConfigSet(file.get(), config)) return 0;
   (void)IsCompleteConfigSet(config);
   (void)IsCoherentConfigSet(config, 0);
   // Device images of a few thousand records at most keep each run short.

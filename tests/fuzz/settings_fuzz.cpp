@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ReadInitFile(dir, settings)) return 0;
   (void)MainTitleText(static_cast<uint16_t>(settings.portIndex),
                       settings.lastValueFile.empty() ? ' ' : settings.lastValueFile[0], settings.lastValueFile);
-  if (WriteInitFile(dir, settings) != 0) __builtin_trap();
+  if (!WriteInitFile(dir, settings)) __builtin_trap();
   SettingsBlock again;
   SettingsRead status = SettingsRead::kMissing;
   if (!ReadInitFile(dir, again, &status)) __builtin_trap();

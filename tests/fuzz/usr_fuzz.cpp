@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputFile file(data, size);
   if (!file.get()) return 0;
   UserConfSet set = CreateUserConfSet();
-  std::string why;
-  if (!ReadUserConfSet(file.get(), set, &why)) return 0;
+  if (!ReadUserConfSet(file.get(), set)) return 0;
   uint32_t sum = 0;
   for (std::size_t list = 0; list <= kUserConfLists; ++list)
     for (std::size_t row = 0; row <= kUserConfEntries; ++row) sum += set.Entry(list, row);

@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputFile file(data, size);
   if (!file.get()) return 0;
   ValToSendSet set;
-  std::string why;
-  if (!ReadValToSendSet(file.get(), set, &why)) return 0;
+  if (!ReadValToSendSet(file.get(), set)) return 0;
   (void)IsCoherentValToSendSet(set);
   (void)IsCompleteValToSendSet(set);
   ValToSendSet copy;

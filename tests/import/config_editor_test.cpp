@@ -115,13 +115,12 @@ TEST(GatherCell, LimitsToTheTypesRange) {
   EXPECT_DOUBLE_EQ(r.maxValue, 2.55);
   EXPECT_DOUBLE_EQ(r.minValue, 0.0);
   EXPECT_DOUBLE_EQ(r.value, 2.55);
-  double field = 1.0;
-  EXPECT_FALSE(GatherCellValue(r, "abc", field));
-  EXPECT_FALSE(GatherCellValue(r, "nan", field));
-  std::string error;
-  EXPECT_FALSE(GatherCellValue(r, "2.5x", field, "DefVal", &error));  // a number followed by text
-  EXPECT_EQ(error, "DefVal: \"2.5x\" is not a number");
-  EXPECT_DOUBLE_EQ(field, 1.0);  // text that is no number changes nothing
+  EXPECT_FALSE(GatherCellValue(r, "abc"));
+  EXPECT_FALSE(GatherCellValue(r, "nan"));
+  const auto text = GatherCellValue(r, "2.5x", "DefVal");  // a number followed by text
+  EXPECT_EQ(text.message(), "DefVal: \"2.5x\" is not a number");
+  EXPECT_FALSE(GatherCellEditTree(r, "1", "0", "2.5x"));
+  EXPECT_DOUBLE_EQ(r.value, 2.55);  // text that is no number changes nothing
 }
 
 }  // namespace

@@ -92,13 +92,20 @@ TEST(RetrieveFwPack, MissingStructureOrHeaderFails) {
   auto imported = ImportText(tree, kStruct, "DEMO_T");
   EXPECT_FALSE(imported.ok);
   EXPECT_NE(imported.report.log.find("STRUTTURA 'DEMO_T' NON TROVATA\n"), std::string::npos);
+  EXPECT_EQ(imported.error, "no structure DEMO_T in " + (tree.Root() / "main.h").string() +
+                                " or the headers it includes");
 
   FwImportPack pack;
   FwImportReport report;
   std::string name = "Demo_t";
   const auto missing = tree.Root() / "none.h";
-  EXPECT_FALSE(RetrieveFwPack(missing, name, pack, report, tree.Root()));
+  const auto failed = RetrieveFwPack(missing, name, pack, report, tree.Root());
+  EXPECT_FALSE(failed);
   EXPECT_EQ(report.log, "\nFILE " + missing.string() + " NOT FOUND \nSTRUTTURA 'Demo_t' NON TROVATA\n");
+  // The main header that could not be read is named with the system's reason.
+  EXPECT_NE(failed.message().find("(cannot open " + missing.string() + ": No such file or directory)"),
+            std::string::npos)
+      << failed.message();
   EXPECT_TRUE(report.logSaved);
 }
 

@@ -43,6 +43,7 @@ class TempTree {
 // Imports structName from a one-file tree whose text is header.
 struct Imported {
   bool ok = false;
+  std::string error;  // why the import failed
   FwImportPack pack;
   FwImportReport report;
   std::string name;
@@ -52,7 +53,9 @@ inline Imported ImportText(const TempTree& tree, const std::string& header, cons
   Imported result;
   result.name = structName;
   const auto path = tree.Write("main.h", header);
-  result.ok = RetrieveFwPack(path, result.name, result.pack, result.report, tree.Root());
+  const auto imported = RetrieveFwPack(path, result.name, result.pack, result.report, tree.Root());
+  result.ok = imported.ok();
+  result.error = imported.message();
   return result;
 }
 

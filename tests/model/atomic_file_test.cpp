@@ -15,8 +15,10 @@ namespace {
 class SaveInPlace : public test::ProjectDirTest {
  protected:
   static bool SaveText(const std::filesystem::path& path, const std::string& text, std::string* error = nullptr) {
-    return SaveFileAtomically(
-        path, [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); }, error);
+    const auto saved = SaveFileAtomically(
+        path, [&](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
+    if (error) *error = saved.message();
+    return saved.ok();
   }
   static std::string Text(const std::filesystem::path& path) {
     const auto bytes = Bytes(path);
@@ -105,13 +107,14 @@ TEST_F(SaveInPlace, ReadersOpenOnlyRegularFiles) {
     EXPECT_FALSE(file) << path;
     EXPECT_NE(file.error().find("not a regular file"), std::string::npos) << file.error();
     ConfigSet config = CreateConfigSet();
-    std::string why;
-    EXPECT_EQ(LoadConfigSet(path, config, &why), 0) << path;
+    const auto read = LoadConfigSet(path, config);
+    EXPECT_FALSE(read.ok()) << path;
+    const std::string why = read.message();
     EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
     ValToSendSet vts;
-    EXPECT_EQ(LoadValToSendSet(path, vts), 0);
+    EXPECT_FALSE(LoadValToSendSet(path, vts).ok());
     UserConfSet user = CreateUserConfSet();
-    EXPECT_EQ(LoadUserConfSet(path, user), 0);
+    EXPECT_FALSE(LoadUserConfSet(path, user).ok());
   }
 }
 
@@ -140,7 +143,7 @@ TEST_F(LoadReasons, SayWhichBlockAndWhichByte) {
   ConfigSet config = test::MakeConfig();
   ValToSendSet vts = CreateValToSendSet(config);
   const auto path = Path("demo.vts");
-  ASSERT_EQ(SaveValToSendSet(path, vts), 1);
+  ASSERT_TRUE(SaveValToSendSet(path, vts).ok());
   auto bytes = Bytes(path);
   const std::size_t paramBytes = 64 + vts.param.Count() * kValToSendItemBytes;
 
@@ -162,14 +165,15 @@ TEST_F(LoadReasons, SayWhichBlockAndWhichByte) {
   for (const Case& c : cases) {
     WriteBytes(path, c.content);
     ValToSendSet loaded;
-    std::string why;
-    EXPECT_EQ(LoadValToSendSet(path, loaded, &why), 0) << c.name;
+    const auto read = LoadValToSendSet(path, loaded);
+    EXPECT_FALSE(read.ok()) << c.name;
+    const std::string why = read.message();
     EXPECT_NE(why.find(c.expected), std::string::npos) << c.name << ": " << why;
   }
-  std::string why;
   ValToSendSet loaded;
-  EXPECT_EQ(LoadValToSendSet(Path("none.vts"), loaded, &why), 0);
-  EXPECT_NE(why.find("No such file or directory"), std::string::npos) << why;
+  const auto missing = LoadValToSendSet(Path("none.vts"), loaded);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_NE(missing.message().find("No such file or directory"), std::string::npos) << missing.message();
 }
 
 TEST_F(LoadReasons, DamagedUserConfigurationIsRefusedWithItsReason) {
@@ -179,7 +183,7 @@ TEST_F(LoadReasons, DamagedUserConfigurationIsRefusedWithItsReason) {
   SetText(user.header.projVersion, "FW0315 V1.00");
   user.SetEntry(0, 0, 3);
   const auto path = Path("PRJ0315up_C.usr");
-  ASSERT_EQ(SaveUserConfSet(path, user), 1);
+  ASSERT_TRUE(SaveUserConfSet(path, user).ok());
   const auto good = Bytes(path);
   struct Case {
     const char* name;
@@ -199,8 +203,9 @@ TEST_F(LoadReasons, DamagedUserConfigurationIsRefusedWithItsReason) {
   for (const Case& c : cases) {
     WriteBytes(path, c.content);
     UserConfSet loaded = CreateUserConfSet();
-    std::string why;
-    EXPECT_EQ(LoadUserConfSet(path, loaded, &why), 0) << c.name;
+    const auto read = LoadUserConfSet(path, loaded);
+    EXPECT_FALSE(read.ok()) << c.name;
+    const std::string why = read.message();
     EXPECT_NE(why.find(c.expected), std::string::npos) << c.name << ": " << why;
   }
 }

@@ -66,7 +66,7 @@ class ProjectDirTest : public ::testing::Test {
 
   std::filesystem::path Path(const std::string& name) const { return m_dir / name; }
   void SaveConfig(ConfigSet c) const {
-    ASSERT_EQ(SaveConfigSet(GetConfigPath(m_dir, c.param.header.codeProj, c.monitor.header.compVerFw), c), 1);
+    ASSERT_TRUE(SaveConfigSet(GetConfigPath(m_dir, c.param.header.codeProj, c.monitor.header.compVerFw), c).ok());
   }
   static std::vector<uint8_t> Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -18,7 +18,7 @@ TEST_F(ConfigFileTest, LineFeedBytesAreStoredAsCrLfAndReadBack) {
   ConfigSet config = MakeConfig();
   // A record at offset 10 puts a 0x0A byte into the layout.
   config.param.records[5].offset = 10;
-  ASSERT_EQ(SaveConfigSet(Path("c.cfg"), config), 1);
+  ASSERT_TRUE(SaveConfigSet(Path("c.cfg"), config).ok());
 
   // The same packs in the plain binary layout, to count the line feeds.
   std::vector<uint8_t> plain;
@@ -42,7 +42,7 @@ TEST_F(ConfigFileTest, LineFeedBytesAreStoredAsCrLfAndReadBack) {
     }
 
   ConfigSet back = CreateConfigSet();
-  ASSERT_EQ(LoadConfigSet(Path("c.cfg"), back), 1);
+  ASSERT_TRUE(LoadConfigSet(Path("c.cfg"), back).ok());
   EXPECT_EQ(back.param.records[5].offset, 10);
   EXPECT_EQ(back.monitor.records.size(), 6u);
   EXPECT_EQ(back.calib.header.codeProj, 315);
@@ -60,20 +60,20 @@ TEST(CrLf, TranslationBothWays) {
 
 TEST_F(ConfigFileTest, DamagedFilesFailAndKeepWhatWasRead) {
   ConfigSet config = MakeConfig();
-  ASSERT_EQ(SaveConfigSet(Path("c.cfg"), config), 1);
+  ASSERT_TRUE(SaveConfigSet(Path("c.cfg"), config).ok());
   auto bytes = Bytes(Path("c.cfg"));
   bytes.resize(bytes.size() / 2);
   WriteBytes(Path("half.cfg"), bytes);
   ConfigSet back = CreateConfigSet();
-  EXPECT_EQ(LoadConfigSet(Path("half.cfg"), back), 0);
+  EXPECT_FALSE(LoadConfigSet(Path("half.cfg"), back).ok());
   EXPECT_EQ(back.monitor.records.size(), 6u);
 
   bytes[0] = 'X';
   WriteBytes(Path("bad.cfg"), bytes);
-  EXPECT_EQ(LoadConfigSet(Path("bad.cfg"), back), 0);
+  EXPECT_FALSE(LoadConfigSet(Path("bad.cfg"), back).ok());
   WriteBytes(Path("empty.cfg"), {});
-  EXPECT_EQ(LoadConfigSet(Path("empty.cfg"), back), 0);
-  EXPECT_EQ(LoadConfigSet(Path("none.cfg"), back), 0);
+  EXPECT_FALSE(LoadConfigSet(Path("empty.cfg"), back).ok());
+  EXPECT_FALSE(LoadConfigSet(Path("none.cfg"), back).ok());
 }
 
 TEST_F(ConfigFileTest, UserConfigurationRoundTrip) {
@@ -84,13 +84,13 @@ TEST_F(ConfigFileTest, UserConfigurationRoundTrip) {
   user.header.isChanged = 1;
   user.SetEntry(0, 0, 10);  // a 0x0A data byte
   user.SetEntry(6, 47, 0x0A0A0A0A);
-  ASSERT_EQ(SaveUserConfDefaultPath(m_dir, user), 1);
+  ASSERT_TRUE(SaveUserConfDefaultPath(m_dir, user).ok());
   EXPECT_EQ(user.header.isChanged, 0);
   const auto path = m_dir / "config" / "PRJ0315cp_C.usr";
   EXPECT_EQ(Bytes(path).size(), 64u + 1344u + 5u);
 
   UserConfSet back = CreateUserConfSet();
-  ASSERT_EQ(LoadUserConfSet(path, back), 1);
+  ASSERT_TRUE(LoadUserConfSet(path, back).ok());
   EXPECT_EQ(back.Entry(0, 0), 10u);
   EXPECT_EQ(back.Entry(6, 47), 0x0A0A0A0Au);
   EXPECT_EQ(back.header.isNew, 1);

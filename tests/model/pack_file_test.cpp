@@ -74,7 +74,7 @@ TEST_F(TempDir, BinaryStructPackPutsEveryFieldAtItsOffset) {
   pack.header = SampleHeader();
   pack.header.isChanged = 1;
   pack.records = {test::Container(0, RecordKind::Struct, "root"), SampleRecord()};
-  ASSERT_EQ(SaveStructPack(Path("p.bin"), pack, true), 1);
+  ASSERT_TRUE(SaveStructPack(Path("p.bin"), pack, true).ok());
   EXPECT_EQ(pack.header.isChanged, 0);
 
   const auto b = Bytes(Path("p.bin"));
@@ -104,7 +104,7 @@ TEST_F(TempDir, BinaryStructPackPutsEveryFieldAtItsOffset) {
   EXPECT_EQ(bytesAt(s + 128, 128), std::vector<uint8_t>(128, 0));
 
   StructPack back = CreateStructPack();
-  ASSERT_EQ(LoadStructPack(Path("p.bin"), back, true), 1);
+  ASSERT_TRUE(LoadStructPack(Path("p.bin"), back, true).ok());
   ASSERT_EQ(back.records.size(), 2u);
   EXPECT_EQ(back.header.isNew, 1);
   EXPECT_EQ(back.header.isChanged, 0);
@@ -118,22 +118,22 @@ TEST_F(TempDir, BinaryReaderRejectsABadSignatureAndKeepsWhatAShortFileHeld) {
   StructPack pack = CreateStructPack();
   pack.header = SampleHeader();
   pack.records.assign(3, SampleRecord());
-  ASSERT_EQ(SaveStructPack(Path("p.bin"), pack, true), 1);
+  ASSERT_TRUE(SaveStructPack(Path("p.bin"), pack, true).ok());
   auto bytes = Bytes(Path("p.bin"));
 
   bytes[1] = 'X';
   WriteText(Path("bad.bin"), std::string(bytes.begin(), bytes.end()));
   StructPack other = CreateStructPack();
   other.records.push_back(SampleRecord());
-  EXPECT_EQ(LoadStructPack(Path("bad.bin"), other, true), 0);
+  EXPECT_FALSE(LoadStructPack(Path("bad.bin"), other, true).ok());
   EXPECT_EQ(other.records.size(), 1u);
 
   bytes[1] = 'W';
   bytes.resize(64 + 256 * 2 + 100);
   WriteText(Path("short.bin"), std::string(bytes.begin(), bytes.end()));
-  EXPECT_EQ(LoadStructPack(Path("short.bin"), other, true), 0);
+  EXPECT_FALSE(LoadStructPack(Path("short.bin"), other, true).ok());
   EXPECT_EQ(other.records.size(), 2u);
-  EXPECT_EQ(LoadStructPack(Path("missing.bin"), other, true), 0);
+  EXPECT_FALSE(LoadStructPack(Path("missing.bin"), other, true).ok());
 }
 
 // ---- text struct packs --------------------------------------------------------------
@@ -147,7 +147,7 @@ TEST_F(TempDir, TextLayoutUsesTheFixedFieldFormats) {
   r.fatherIndex = 1;
   SetText(r.unit, "V");
   pack.records = {r};
-  ASSERT_EQ(SaveStructPack(Path("p.txt"), pack, false), 1);
+  ASSERT_TRUE(SaveStructPack(Path("p.txt"), pack, false).ok());
   const std::string sp(1, ' ');
   auto pad = [](std::size_t width, const std::string& s) { return std::string(width - s.size(), ' ') + s; };
   const std::string header = pad(16, "FW_DEMO 1.02") + ";    1; 315;'B';'7';14; 3;24;'A';'C'; 1; 2;   0; 1\n";
@@ -199,7 +199,7 @@ TEST_F(TempDir, TextLayoutMatchesItsPrintfFormatsForAwkwardValues) {
                   unsigned(r.numChildren), unsigned(r.fatherIndex), 0u, c.reserved2, 0.0);
     expected += line;
   }
-  ASSERT_EQ(SaveStructPack(Path("p.txt"), pack, false), 1);
+  ASSERT_TRUE(SaveStructPack(Path("p.txt"), pack, false).ok());
   const std::string text = Text(Path("p.txt"));
   ASSERT_NE(text.find('\n'), std::string::npos);
   EXPECT_EQ(text.substr(text.find('\n') + 1), expected);
@@ -213,11 +213,11 @@ TEST_F(TempDir, TextRoundTripKeepsThreeDecimalsAndTrimsTexts) {
   a.maxValue = 18446744073709551615.0;  // a U64's natural max: a long field
   SetText(a.varName, "  padded");
   pack.records = {test::Container(0, RecordKind::Struct, "root"), a};
-  ASSERT_EQ(SaveStructPack(Path("p.txt"), pack, false), 1);
+  ASSERT_TRUE(SaveStructPack(Path("p.txt"), pack, false).ok());
 
   StructPack back = CreateStructPack();
   back.header.isChanged = 1;
-  ASSERT_EQ(LoadStructPack(Path("p.txt"), back, false), 1);
+  ASSERT_TRUE(LoadStructPack(Path("p.txt"), back, false).ok());
   EXPECT_EQ(back.header.isChanged, 1);  // the text reader leaves the flags alone
   EXPECT_STREQ(back.header.projVersion, "FW_DEMO 1.02");
   EXPECT_EQ(back.header.codeProj, 315);
@@ -244,10 +244,10 @@ TEST_F(TempDir, TextReaderFailureRules) {
   StructPack pack = CreateStructPack();
 
   WriteText(Path("zero.txt"), zero + line1);
-  EXPECT_EQ(LoadStructPack(Path("zero.txt"), pack, false), 0);
+  EXPECT_FALSE(LoadStructPack(Path("zero.txt"), pack, false).ok());
 
   WriteText(Path("fewer.txt"), header + line1 + line2);
-  ASSERT_EQ(LoadStructPack(Path("fewer.txt"), pack, false), 1);
+  ASSERT_TRUE(LoadStructPack(Path("fewer.txt"), pack, false).ok());
   ASSERT_EQ(pack.records.size(), 2u);
   // A line whose fields stop early keeps zeroed slot values for the rest.
   const Record& r = pack.records[1];
@@ -259,11 +259,11 @@ TEST_F(TempDir, TextReaderFailureRules) {
   EXPECT_EQ(r.reservedFlag1, 0);
 
   WriteText(Path("gap.txt"), header + line1 + "   3; 1;\n");
-  EXPECT_EQ(LoadStructPack(Path("gap.txt"), pack, false), 0);
+  EXPECT_FALSE(LoadStructPack(Path("gap.txt"), pack, false).ok());
   EXPECT_EQ(pack.records.size(), 2u);  // the line before the gap, and the bad one's slot
 
   WriteText(Path("header_only.txt"), header);
-  EXPECT_EQ(LoadStructPack(Path("header_only.txt"), pack, false), 1);
+  EXPECT_TRUE(LoadStructPack(Path("header_only.txt"), pack, false).ok());
   EXPECT_TRUE(pack.records.empty());
 }
 
@@ -274,7 +274,7 @@ TEST_F(TempDir, TextReaderCutsOverlongFieldsAndLines) {
                            ";1;2; 0; 0;unitunitunitunit;" + longName + ";" + longName + ";\n";
   WriteText(Path("long.txt"), text);
   StructPack pack = CreateStructPack();
-  ASSERT_EQ(LoadStructPack(Path("long.txt"), pack, false), 1);
+  ASSERT_TRUE(LoadStructPack(Path("long.txt"), pack, false).ok());
   EXPECT_EQ(std::string(pack.header.projVersion), std::string(17, 'P'));
   ASSERT_EQ(pack.records.size(), 1u);
   EXPECT_EQ(std::string(pack.records[0].unit), "unitunitu");
@@ -295,7 +295,7 @@ TEST_F(TempDir, PackRoundTripAndItemSizeCheck) {
     item[31] = 0xEE;
     pack.Append(item);
   }
-  ASSERT_EQ(SavePack(Path("v.pk"), pack), 1);
+  ASSERT_TRUE(SavePack(Path("v.pk"), pack));
   const auto b = Bytes(Path("v.pk"));
   ASSERT_EQ(b.size(), 64u + 3 * 32u);
   EXPECT_EQ(GetU16(&b[18]), 3);
@@ -305,20 +305,21 @@ TEST_F(TempDir, PackRoundTripAndItemSizeCheck) {
   EXPECT_EQ(b[64 + 95], 0xEE);
 
   Pack back = CreatePack(32);
-  ASSERT_EQ(LoadPack(Path("v.pk"), back), 1);
+  ASSERT_TRUE(LoadPack(Path("v.pk"), back));
   EXPECT_EQ(GetPackNumRecords(back), 3u);
   EXPECT_EQ(back.Item(3)[0], 3);
   EXPECT_EQ(back.header.isNew, 1);
   EXPECT_TRUE(back.Item(4).empty());
 
   Pack other = CreatePack(24);
-  EXPECT_EQ(LoadPack(Path("v.pk"), other), 0);
+  EXPECT_EQ(LoadPack(Path("v.pk"), other).message(), "pack: item size 32 at byte 32, expected 24");
   EXPECT_EQ(GetPackNumRecords(other), 0u);
 
   auto cut = b;
   cut.resize(64 + 32 + 10);
   WriteText(Path("cut.pk"), std::string(cut.begin(), cut.end()));
-  EXPECT_EQ(LoadPack(Path("cut.pk"), back), 0);
+  EXPECT_EQ(LoadPack(Path("cut.pk"), back).message(),
+            "pack: 3 items announced at byte 18, the file ends at byte 106 (1 whole items)");
   EXPECT_EQ(GetPackNumRecords(back), 1u);
 }
 
@@ -373,23 +374,19 @@ TEST_F(TempDir, FailedSaveKeepsThePreviousFile) {
   StructPack pack = CreateStructPack();
   pack.header = SampleHeader();
   pack.records.assign(2, SampleRecord());
-  ASSERT_EQ(SaveStructPack(Path("keep.bin"), pack, true), 1);
+  ASSERT_TRUE(SaveStructPack(Path("keep.bin"), pack, true).ok());
   const auto before = Bytes(Path("keep.bin"));
 
-  std::string error;
-  const bool ok = SaveFileAtomically(
-      Path("keep.bin"),
-      [](std::FILE* f) {
-        std::fputs("half of a new file", f);
-        return false;  // the writer fails half-way
-      },
-      &error);
-  EXPECT_FALSE(ok);
-  EXPECT_FALSE(error.empty());
+  const auto saved = SaveFileAtomically(Path("keep.bin"), [](std::FILE* f) {
+    std::fputs("half of a new file", f);
+    return false;  // the writer fails half-way
+  });
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(saved.message(), "the content could not be written");
   EXPECT_EQ(Bytes(Path("keep.bin")), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "temporary left behind";
 
-  EXPECT_EQ(SaveStructPack(Path("no_such_dir/x.bin"), pack, true), 0);
+  EXPECT_FALSE(SaveStructPack(Path("no_such_dir/x.bin"), pack, true).ok());
 }
 
 }  // namespace

@@ -84,14 +84,13 @@ TEST_F(BackupFolderTest, TheNewestFiftyOfADeviceAreKept) {
   EXPECT_FALSE(std::filesystem::exists(BackupFolder(m_dir) / "dev1-sn0.5_name_b1_20260101-000000-000.vts"));
   EXPECT_EQ(ListDeviceBackups(m_dir, "dev2-sn0.5").size(), 1u);
 
-  std::filesystem::path saved;
-  std::string error;
-  ASSERT_TRUE(SaveDeviceBackup(m_dir, "dev1-sn0.5", "a/b c", 3, image, nullptr, saved, error)) << error;
-  DeviceBackup backup;
-  ASSERT_TRUE(LoadDeviceBackup(saved, backup, error)) << error;
-  EXPECT_EQ(backup.name.block, 3);
-  EXPECT_EQ(backup.name.dataName, "a_b_c");
-  EXPECT_EQ(backup.image, image);
+  const auto saved = SaveDeviceBackup(m_dir, "dev1-sn0.5", "a/b c", 3, image, nullptr);
+  ASSERT_TRUE(saved) << saved.message();
+  const auto backup = LoadDeviceBackup(saved.value());
+  ASSERT_TRUE(backup) << backup.message();
+  EXPECT_EQ(backup.value().name.block, 3);
+  EXPECT_EQ(backup.value().name.dataName, "a_b_c");
+  EXPECT_EQ(backup.value().image, image);
 }
 
 // The device: one block in memory; sends land there unless it forgets them.

@@ -47,7 +47,7 @@ TEST_F(SettingsTest, EveryFieldRoundTripsThroughReadableText) {
   s.liveEditChannels = true;
   s.askBeforeSend = false;
   s.mainTimerMs = 50;
-  ASSERT_EQ(WriteInitFile(m_dir, s), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, s));
   const std::string text = Text();
   EXPECT_NE(text.find("[Port]\nSelector=-2\n"), std::string::npos) << text;
   EXPECT_NE(text.find("ValueFile=/data/values/demo.vts\n"), std::string::npos);
@@ -91,7 +91,7 @@ TEST_F(SettingsTest, OldBlockWithAndWithoutTailIsMigrated) {
     EXPECT_EQ(back.liveEditChannels, withTail);
     EXPECT_TRUE(back.askBeforeSend);
 
-    ASSERT_EQ(WriteInitFile(m_dir, back), 0);
+    ASSERT_TRUE(WriteInitFile(m_dir, back));
     SettingsBlock again;
     ASSERT_EQ(ReadInitFile(m_dir, again, &status), 1);
     EXPECT_EQ(status, SettingsRead::kText) << "written as text once migrated";
@@ -166,7 +166,7 @@ TEST_F(SettingsTest, TextThatCannotBeStoredIsWrittenEmpty) {
   s.lastStructTextFile = "/ok.txt";
   s.lastNewValueFile = "/old\x05" "block.vts";  // a control byte, as an old block may hold
   s.portIndex = 3;
-  ASSERT_EQ(WriteInitFile(m_dir, s), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, s));
   SettingsBlock back;
   SettingsRead status = SettingsRead::kMissing;
   ASSERT_EQ(ReadInitFile(m_dir, back, &status), 1);

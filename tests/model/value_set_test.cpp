@@ -17,9 +17,9 @@ class DataSetTest : public test::ProjectDirTest {
   DataSet Loaded(ConfigSet config, void (*tweak)(ValToSendSet&) = nullptr) {
     ValToSendSet vts = CreateValToSendSet(config);
     if (tweak) tweak(vts);
-    EXPECT_EQ(SaveValToSendSet(Path("values.vts"), vts), 1);
+    EXPECT_TRUE(SaveValToSendSet(Path("values.vts"), vts).ok());
     DataSet data = CreateDataSet();
-    EXPECT_EQ(LoadValToSendSet(Path("values.vts"), data.vts), 1);
+    EXPECT_TRUE(LoadValToSendSet(Path("values.vts"), data.vts).ok());
     return data;
   }
 };
@@ -28,7 +28,7 @@ TEST_F(DataSetTest, AttachesTheConfigurationAndUserConfiguration) {
   SaveConfig(MakeConfig());
   DataSet data = Loaded(MakeConfig());
   EXPECT_STREQ(data.vts.name, "values");
-  ASSERT_EQ(UpdateDataSet(data, m_dir), 0);
+  ASSERT_TRUE(UpdateDataSet(data, m_dir).ok());
   EXPECT_STREQ(data.config.name, "PRJ0315cp_C");
   EXPECT_EQ(data.config.param.records.size(), 6u);
   // No .usr file: the user part takes the monitor header.
@@ -43,17 +43,17 @@ TEST_F(DataSetTest, UserConfigurationOfAnotherFirmwareIsCleared) {
   user.header.codeProj = 315;
   user.header.compVerFw = 'C';
   user.SetEntry(2, 5, 17);
-  ASSERT_EQ(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user), 1);
+  ASSERT_TRUE(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user).ok());
 
   DataSet data = Loaded(MakeConfig());
-  ASSERT_EQ(UpdateDataSet(data, m_dir), 0);
+  ASSERT_TRUE(UpdateDataSet(data, m_dir).ok());
   EXPECT_EQ(data.user.Entry(2, 5), 17u);
 
   // A .usr whose header names another letter keeps its header, loses its rows.
   user.header.compVerFw = 'D';
-  ASSERT_EQ(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user), 1);
+  ASSERT_TRUE(SaveUserConfSet(m_dir / "config" / "PRJ0315cp_C.usr", user).ok());
   DataSet again = Loaded(MakeConfig());
-  ASSERT_EQ(UpdateDataSet(again, m_dir), 0);
+  ASSERT_TRUE(UpdateDataSet(again, m_dir).ok());
   EXPECT_EQ(again.user.Entry(2, 5), 0u);
 }
 
@@ -63,52 +63,61 @@ TEST_F(DataSetTest, ErrorCodesComeInTheirOrder) {
     v.info.Clear();
     v.calib.header.codeProj = 999;
   });
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kVtsVoidPacket);
+  const auto voidPacket = UpdateDataSet(data, m_dir);
+  EXPECT_EQ(voidPacket.code(), kVtsVoidPacket);
+  EXPECT_EQ(voidPacket.message(), "File VTS contain void packet");
 
   // Another code in calib: -1 before any configuration is looked for.
   std::filesystem::remove_all(m_dir / "config");
   data = Loaded(MakeConfig(), [](ValToSendSet& v) { v.calib.header.codeProj = 316; });
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kVtsIncoherent);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kVtsIncoherent);
 
   // No config folder at all.
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigNotFound);
+  const auto missing = UpdateDataSet(data, m_dir);
+  EXPECT_EQ(missing.code(), kConfigNotFound);
+  // The code's text, then which file was looked for and why it did not load.
+  EXPECT_EQ(missing.message().rfind("File Configuration not found in program sub folder 'config': cannot open ", 0),
+            0u)
+      << missing.message();
+  EXPECT_NE(missing.message().find("PRJ0315cp_C.cfg: No such file or directory"), std::string::npos)
+      << missing.message();
   std::filesystem::create_directories(m_dir / "config");
 
   // The configuration has one more parameter record than the values.
   SaveConfig(MakeConfig(315, 'C', 1));
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongParamCount);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kWrongParamCount);
 
   ConfigSet moreInfo = MakeConfig();
   moreInfo.info = test::BlockPack("info", 315, 'C', 3);
   SaveConfig(moreInfo);
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongInfoCount);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kWrongInfoCount);
 
   ConfigSet moreCalib = MakeConfig();
   moreCalib.calib = test::BlockPack("cal", 315, 'C', 1);
   SaveConfig(moreCalib);
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kWrongCalibCount);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kWrongCalibCount);
 
   ConfigSet otherParamLetter = MakeConfig();
   otherParamLetter.param.header.compVerFw = 'B';
   SaveConfig(otherParamLetter);
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kCompatibilityMismatch);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kCompatibilityMismatch);
 
   ConfigSet incoherent = MakeConfig();
   incoherent.info.header.codeProj = 7;
   SaveConfig(incoherent);
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigIncoherent);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kConfigIncoherent);
 
   ConfigSet incomplete = MakeConfig();
   incomplete.info.records.clear();
   SaveConfig(incomplete);
   data = Loaded(MakeConfig());
-  EXPECT_EQ(UpdateDataSet(data, m_dir), kConfigVoidPacket);
+  EXPECT_EQ(UpdateDataSet(data, m_dir).code(), kConfigVoidPacket);
 }
 
 TEST(ValToSendErrorString, TextsOfTheCodes) {
@@ -127,7 +136,7 @@ TEST_F(DataSetTest, ValueFileLayoutAndTheOptionalLetter) {
   ValToSendSet vts = CreateValToSendSet(config);
   EXPECT_EQ(vts.configLetter, 'M');
   SetItemValue(GetValToSendRecord(vts.param, 2), 0.1f);
-  ASSERT_EQ(SaveValToSendSet(Path("a.vts"), vts), 1);
+  ASSERT_TRUE(SaveValToSendSet(Path("a.vts"), vts).ok());
 
   auto bytes = Bytes(Path("a.vts"));
   const std::size_t packBytes = 64 + 6 * 32;
@@ -137,7 +146,7 @@ TEST_F(DataSetTest, ValueFileLayoutAndTheOptionalLetter) {
   EXPECT_EQ(bytes[32], 32);  // itemSize
 
   ValToSendSet back = CreateValToSendSet(CreateConfigSet());
-  ASSERT_EQ(LoadValToSendSet(Path("a.vts"), back), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("a.vts"), back).ok());
   EXPECT_EQ(back.configLetter, 'M');
   EXPECT_EQ(ItemValue(GetValToSendRecord(back.param, 2)), 0.1f);
   EXPECT_NE(static_cast<double>(ItemValue(GetValToSendRecord(back.param, 2))), 0.1);
@@ -147,12 +156,12 @@ TEST_F(DataSetTest, ValueFileLayoutAndTheOptionalLetter) {
 
   bytes.pop_back();  // no letter: it is the param header's compVerFw
   WriteBytes(Path("b.vts"), bytes);
-  ASSERT_EQ(LoadValToSendSet(Path("b.vts"), back), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("b.vts"), back).ok());
   EXPECT_EQ(back.configLetter, 'C');
 
   bytes.resize(2 * packBytes + 10);
   WriteBytes(Path("short_name.vts"), bytes);
-  EXPECT_EQ(LoadValToSendSet(Path("short_name.vts"), back), 0);
+  EXPECT_FALSE(LoadValToSendSet(Path("short_name.vts"), back).ok());
   EXPECT_STREQ(back.name, "short_name");  // named whatever the outcome
 }
 
@@ -160,9 +169,9 @@ TEST_F(DataSetTest, FailedSaveIsReportedAndKeepsThePreviousFile) {
   ValToSendSet vts = CreateValToSendSet(MakeConfig());
   // The target is a folder: the new file cannot take its place.
   std::filesystem::create_directories(Path("taken.vts") / "inside");
-  EXPECT_EQ(SaveValToSendSet(Path("taken.vts"), vts), 0);
+  EXPECT_FALSE(SaveValToSendSet(Path("taken.vts"), vts).ok());
   EXPECT_TRUE(std::filesystem::is_directory(Path("taken.vts") / "inside"));
-  EXPECT_EQ(SaveValToSendSet(Path("missing/x.vts"), vts), 0);
+  EXPECT_FALSE(SaveValToSendSet(Path("missing/x.vts"), vts).ok());
 }
 
 TEST(ValToSendSet, TabsPredicatesAndCopies) {

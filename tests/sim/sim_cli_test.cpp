@@ -105,7 +105,7 @@ TEST_F(SimCli, ProjectDeviceAnswersVersionAndLive) {
   ConfigSet config = test::MakeConfig(315, 'C');
   SaveConfig(config);
   ValToSendSet values = CreateValToSendSet(config);
-  ASSERT_EQ(SaveValToSendSet(Path("tavomark.dat"), values), 1);
+  ASSERT_TRUE(SaveValToSendSet(Path("tavomark.dat"), values).ok());
   Launch({"--project", m_dir.string(), "--values", Path("tavomark.dat").string(), "--device", "315"});
   CliRun run = Device({"version"}, false);
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -121,7 +121,7 @@ TEST_F(SimCli, RecordWritesAReadableCsvOfTheLiveData) {
   ConfigSet config = test::MakeConfig(315, 'C');
   SaveConfig(config);
   ValToSendSet values = CreateValToSendSet(config);
-  ASSERT_EQ(SaveValToSendSet(Path("tavomark.dat"), values), 1);
+  ASSERT_TRUE(SaveValToSendSet(Path("tavomark.dat"), values).ok());
   Launch({"--project", m_dir.string(), "--values", Path("tavomark.dat").string()});
   CliRun run = Device({"record", "--out", Path("rec.csv").string(), "--duration", "0.5", "--interval", "50",
                        "--channels", "temp.temp[1],speed"},

@@ -22,7 +22,7 @@ class SimProject : public test::ProjectDirTest {
     m_config = test::MakeConfig(kCode, 'C');
     SaveConfig(m_config);
     m_values = CreateValToSendSet(m_config);
-    ASSERT_EQ(SaveValToSendSet(Path("Demo.vts"), m_values), 1);
+    ASSERT_TRUE(SaveValToSendSet(Path("Demo.vts"), m_values).ok());
     SetText(m_values.name, "Demo");
   }
   void Launch(std::vector<std::string> extra = {}) {

@@ -48,7 +48,7 @@ class SafeWriteCli : public test::ProjectDirTest {
     const ConfigSet config = test::MakeConfig(315, 'C');
     SaveConfig(config);
     ValToSendSet defaults = CreateValToSendSet(config);
-    ASSERT_EQ(SaveValToSendSet(Path("tavomark.dat"), defaults), 1);
+    ASSERT_TRUE(SaveValToSendSet(Path("tavomark.dat"), defaults).ok());
     SaveValues("device.vts", {{kSpeed, 33.3f}, {kTemp0, -120.0f}, {kTemp1, 5.0f}});
     std::vector<std::string> args{"--project", m_dir.string(), "--values", Path("device.vts").string()};
     for (const std::string& f : faults) args.insert(args.end(), {"--fault", f});
@@ -58,7 +58,7 @@ class SafeWriteCli : public test::ProjectDirTest {
   void SaveValues(const std::string& name, const std::map<std::size_t, float>& param) {
     ValToSendSet set = CreateValToSendSet(test::MakeConfig(315, 'C'));
     for (const auto& [position, value] : param) SetItemValue(set.param.Item(position), value);
-    ASSERT_EQ(SaveValToSendSet(Path(name), set), 1);
+    ASSERT_TRUE(SaveValToSendSet(Path(name), set).ok());
   }
   CliResult Device(const std::vector<std::string>& command, const std::vector<std::string>& before = {}) {
     std::string line = "'" TAVOMARK_CLI_PATH "' --project-dir '" + m_dir.string() + "' device --port '" +
@@ -134,7 +134,7 @@ TEST_F(SafeWriteCli, WriteKeepsABackupThatRestoresTheBlockByteForByte) {
   // The backup's value file loads like any other and holds what the device had.
   ValToSendSet held = CreateValToSendSet(test::MakeConfig(315, 'C'));
   std::filesystem::path vts = images[0];
-  ASSERT_EQ(LoadValToSendSet(vts.replace_extension(".vts"), held), 1);
+  ASSERT_TRUE(LoadValToSendSet(vts.replace_extension(".vts"), held).ok());
   EXPECT_FLOAT_EQ(ItemValue(held.param.Item(kTemp0)), -120.0f);
 
   run = Device({"restore", images[0].string(), "--dry-run"});

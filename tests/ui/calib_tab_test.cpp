@@ -44,8 +44,8 @@ class CalibTabTest : public ProjectDirTest {
   // The data set of the project, the engine (connected to the simulator when
   // asked) and the page over both.
   void Start(bool withDevice, const QStringList& simArgs = {}) {
-    ASSERT_EQ(LoadValToSendSet(Path("tavomark.dat"), m_data.vts), 1);
-    ASSERT_EQ(UpdateDataSet(m_data, m_dir), kVtsOk);
+    ASSERT_TRUE(LoadValToSendSet(Path("tavomark.dat"), m_data.vts).ok());
+    ASSERT_TRUE(UpdateDataSet(m_data, m_dir).ok());
     link::EngineOptions options;
     options.ports = m_ports;
     options.tickPeriod = std::chrono::milliseconds(20);
@@ -99,7 +99,7 @@ class CalibTabTest : public ProjectDirTest {
   }
   uint32_t SavedChannel(std::size_t row) {
     UserConfSet saved = CreateUserConfSet();
-    EXPECT_EQ(LoadUserConfSet(GetUserConfPath(m_dir, m_data.user.header), saved), 1);
+    EXPECT_TRUE(LoadUserConfSet(GetUserConfPath(m_dir, m_data.user.header), saved).ok());
     return saved.Entry(ui::kCalibUserList, row);
   }
 
@@ -241,8 +241,8 @@ TEST_F(CalibTabTest, NoCurrentRowDoesNothing) {
 TEST(CalibTabDemo, RowsOfTheDemoBlockAndItsFile) {
   const std::filesystem::path dir = TAVOMARK_DEMO_PROJECT;
   DataSet data = CreateDataSet();
-  ASSERT_EQ(LoadValToSendSet(dir / "demo.vts", data.vts), 1);
-  ASSERT_EQ(UpdateDataSet(data, dir), kVtsOk);
+  ASSERT_TRUE(LoadValToSendSet(dir / "demo.vts", data.vts).ok());
+  ASSERT_TRUE(UpdateDataSet(data, dir).ok());
   SettingsBlock settings;
   ui::ScriptedUiServices services;
   link::ConditionWaiter waiter;

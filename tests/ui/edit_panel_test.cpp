@@ -240,7 +240,7 @@ TEST_F(EditTest, DemoFirmwareSelectedIntoFourTabsEqualsTheCliBuild) {
 
   // The saved file loads again equal.
   ConfigSet loaded = CreateConfigSet();
-  ASSERT_EQ(LoadConfigSet(saved, loaded), 1);
+  ASSERT_TRUE(LoadConfigSet(saved, loaded).ok());
   for (int tab = 0; tab < 4; ++tab)
     EXPECT_EQ(Serialized(GetTabIndexedStruct(loaded, BlockOfTab(tab))), Serialized(TabPack(tab))) << tab;
 }
@@ -362,7 +362,7 @@ TEST_F(EditTest, NewValWritesTheDefaults) {
   EXPECT_EQ(m_services.fileRequests.back().title, "New Value File");
   EXPECT_EQ(m_services.fileRequests.back().filter, "*.vts");
   ValToSendSet values = CreateValToSendSet(CreateConfigSet());
-  ASSERT_EQ(LoadValToSendSet(Path("defaults.vts"), values), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("defaults.vts"), values).ok());
   for (int tab = 0; tab < 3; ++tab) {
     const StructPack& pack = TabPack(tab);
     const Pack& items = GetTabIndexedValToSendPack(values, BlockOfTab(tab));
@@ -400,6 +400,9 @@ TEST_F(EditTest, ExportedTabImportsIntoAnotherTab) {
   m_edit->Tab()->setCurrentIndex(2);
   const std::vector<uint8_t> before = Serialized(TabPack(2));
   Press("CBimport", Path("junk.txt").string());
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "not a struct text file (no records announced, a record line out of order or too long)");
   ExpectOneMessage("Import Struct", "Struct Import Error");
   EXPECT_EQ(Serialized(TabPack(2)), before);
 }
@@ -416,7 +419,7 @@ TEST_F(EditTest, DefsByNameCopiesOnlyWholeChainMatches) {
   source.records[gain - 1].maxValue = 2.0;
   source.records[word - 1].value = 77;
   SetText(source.records[FindRecordByPath(source, "raw") - 1].varName, "other");
-  ASSERT_EQ(SaveStructPack(Path("defs.txt"), source, false), 1);
+  ASSERT_TRUE(SaveStructPack(Path("defs.txt"), source, false).ok());
 
   Press("CBImportDefs", Path("defs.txt").string());
   ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
@@ -428,6 +431,9 @@ TEST_F(EditTest, DefsByNameCopiesOnlyWholeChainMatches) {
   EXPECT_EQ(Cell(0, gain, kEditDefVal), "    1.25");
 
   Press("CBImportDefs", Path("missing.txt").string());
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "cannot open " + Path("missing.txt").string() + ": No such file or directory");
   ExpectOneMessage("Import Value by Name", "Struct Value Import Error");
 }
 
@@ -438,7 +444,7 @@ TEST_F(EditTest, DefsByPosTakesAValueFileExceptOnTheMonitor) {
   const std::size_t gain = FindRecordByPath(TabPack(1), "gain");
   SetItemValue(values.info.Item(gain), 0.5f);
   SetItemValue(values.info.Item(1), 9.0f);  // the root: a container, skipped
-  ASSERT_EQ(SaveValToSendSet(Path("old.val"), values), 1);
+  ASSERT_TRUE(SaveValToSendSet(Path("old.val"), values).ok());
 
   m_edit->Tab()->setCurrentIndex(1);
   Press("CBImportVal", Path("old.val").string());
@@ -483,7 +489,7 @@ TEST_F(EditTest, NewWithUnsavedChangesAsksFirst) {
 
 TEST_F(EditTest, DamagedConfigGivesLoadErrorAndAnEmptySet) {
   ConfigSet good = MakeConfig(315, 'C');
-  ASSERT_EQ(SaveConfigSet(Path("good.cfg"), good), 1);
+  ASSERT_TRUE(SaveConfigSet(Path("good.cfg"), good).ok());
   Press("CBload", Path("good.cfg").string());
   ASSERT_TRUE(m_services.Messages().empty()) << m_services.Messages()[0].text;
   EXPECT_EQ(m_services.fileRequests.back().title, "Load Config");
@@ -544,6 +550,9 @@ TEST_F(EditTest, FailedFirmwareImportKeepsTheLastImport) {
   ImportSmall();
   const std::size_t records = m_edit->ImportPack().pack.records.size();
   Import(Path("small.h"), "Missing_t");
+  ASSERT_EQ(m_services.Messages().size(), 1u);
+  EXPECT_EQ(m_services.Messages()[0].detail,
+            "no structure Missing_t in " + Path("small.h").string() + " or the headers it includes");
   ExpectOneMessage("Import Struct from Firmware", "Import Error: view log.txt file for detail");
   EXPECT_EQ(m_edit->ImportPack().pack.records.size(), records);
   EXPECT_EQ(m_edit->SelectionModel().RecordCount(), records);

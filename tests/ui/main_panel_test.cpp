@@ -94,11 +94,11 @@ TEST_F(AppTest, OldBinarySettingsAreRewrittenAsTextAtStart) {
 TEST_F(AppTest, MainTimerPeriodIsASettingWithinLimits) {
   SettingsBlock settings;
   settings.mainTimerMs = 50;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   ASSERT_EQ(StartApp(), 0);
   EXPECT_EQ(Panel().Timer().interval(), 50);
   m_app.reset();
-  ASSERT_EQ(WriteInitFile(m_dir, SettingsBlock{}), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, SettingsBlock{}));
   ASSERT_EQ(StartApp(), 0);
   EXPECT_EQ(Panel().Timer().interval(), 200);
   const std::pair<int, int> periods[] = {{50, 50}, {20, 20}, {5, 20}, {2000, 2000}, {5000, 2000}};
@@ -119,7 +119,7 @@ TEST_P(LastValueFileTest, RestoredOnlyWhenCompatible) {
   SettingsBlock settings;
   settings.lastValueFile = Path("run7.vts").string();
   settings.portIndex = 4;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
 
   ASSERT_EQ(StartApp({4}), 0);
   EXPECT_EQ(Title(), std::string(kTitleWithoutFile) + (compatible ? "run7" : ""));
@@ -147,7 +147,7 @@ TEST_F(AppTest, MissingDeviceDescriptionEndsWithInitializeError) {
 TEST_F(AppTest, SavedPortMissingFromTheRingSelectsTheFirstAndSavesIt) {
   SettingsBlock settings;
   settings.portIndex = 9;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   ASSERT_EQ(StartApp({-1, 2, 3}), 0);
   auto* ring = Control<QComboBox>("RINGport");
   ASSERT_EQ(ring->count(), 3);
@@ -344,7 +344,7 @@ TEST_F(AppTest, StoreReportsAFailureAndSavesTheWorkingValues) {
   EXPECT_EQ(SavedSettings().lastValueFile, Path("saved.vts").string());
   EXPECT_FALSE(IsChangedValToSendSet(vts));
   ValToSendSet back;
-  ASSERT_EQ(LoadValToSendSet(Path("saved.vts"), back), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("saved.vts"), back).ok());
   EXPECT_FLOAT_EQ(ItemValue(back.param.Item(kSpeed)), 3.25f);
 }
 
@@ -364,7 +364,7 @@ class PortListAfterPaintTest : public AppTest, public ::testing::WithParamInterf
 TEST_P(PortListAfterPaintTest, RingAndPanelsAreFilledByThePaintOrTheFirstTick) {
   SettingsBlock settings;
   settings.portIndex = 3;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   m_app = std::make_unique<ui::Application>(m_services);
   ui::StartOptions options;
   options.projectDir = m_dir;
@@ -399,7 +399,7 @@ INSTANTIATE_TEST_SUITE_P(Triggers, PortListAfterPaintTest, ::testing::Values("pa
 // with no last value file to restore writes no settings before the paint.
 TEST_F(AppTest, PanelIsCreatedWhenFirstNeededAndStartWritesNoSettings) {
   SettingsBlock settings;
-  ASSERT_EQ(WriteInitFile(m_dir, settings), 0);
+  ASSERT_TRUE(WriteInitFile(m_dir, settings));
   struct stat beforeStat{};
   ASSERT_EQ(::stat(Path("tavomark.ini").c_str(), &beforeStat), 0);
   m_app = std::make_unique<ui::Application>(m_services);

@@ -192,7 +192,7 @@ class ParLinkTest : public ParTest {
     SetItemValue(device.param.Item(kTemp0), -120.0f);
     SetItemValue(device.info.Item(kSpeed), 1.5f);
     SetItemValue(device.calib.Item(kSpeed), 2.5f);
-    ASSERT_EQ(SaveValToSendSet(Path("device.vts"), device), 1);
+    ASSERT_TRUE(SaveValToSendSet(Path("device.vts"), device).ok());
     QStringList args = {"--project", QString::fromStdString(m_dir.string()), "--values",
                         QString::fromStdString(Path("device.vts").string())};
     for (const QString& fault : faults) args << "--fault" << fault;

@@ -51,7 +51,7 @@ class SafeWriteTest : public AppTest {
     SetItemValue(device.param.Item(kSpeed), 33.3f);
     SetItemValue(device.param.Item(kTemp0), -120.0f);
     SetItemValue(device.param.Item(kTemp1), 5.0f);
-    ASSERT_EQ(SaveValToSendSet(Path("device.vts"), device), 1);
+    ASSERT_TRUE(SaveValToSendSet(Path("device.vts"), device).ok());
     QStringList args = {"--project", QString::fromStdString(m_dir.string()), "--values",
                         QString::fromStdString(Path("device.vts").string())};
     for (const QString& fault : faults) args << "--fault" << fault;

@@ -34,7 +34,7 @@ inline void SaveValues(const std::filesystem::path& path, const ConfigSet& confi
                        const std::map<std::size_t, float>& param = {}) {
   ValToSendSet set = CreateValToSendSet(config);
   for (const auto& [position, value] : param) SetItemValue(set.param.Item(position), value);
-  ASSERT_EQ(SaveValToSendSet(path, set), 1);
+  ASSERT_TRUE(SaveValToSendSet(path, set).ok());
 }
 
 class SimDevice {

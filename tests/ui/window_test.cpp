@@ -129,7 +129,7 @@ TEST_F(WindowTest, SavingClearsTheMarksAndUndoAfterwardsChangesTheSetAgain) {
   EXPECT_FALSE(IsChangedValToSendSet(m_app->Data().vts));
 
   ValToSendSet saved = CreateValToSendSet(CreateConfigSet());
-  ASSERT_EQ(LoadValToSendSet(Path("edited.vts"), saved), 1);
+  ASSERT_TRUE(LoadValToSendSet(Path("edited.vts"), saved).ok());
   EXPECT_FLOAT_EQ(ItemValue(saved.param.Item(kGain)), 1.0f);
 
   m_par->UndoStack().undo();
@@ -200,7 +200,8 @@ TEST_F(WindowTest, MenusRunThePanelCommandsAndTheStatusBarSaysWhereWeAre) {
   const auto messages = m_services.Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Load Error");
-  EXPECT_FALSE(messages[0].detail.empty());
+  EXPECT_EQ(messages[0].detail, "param block: header cut short, the file ends at byte 3");
+  EXPECT_EQ(m_services.LastMessage(), "Load Error: param block: header cut short, the file ends at byte 3");
   Panel().MainHandler();
   EXPECT_NE(Panel().StatusText().toStdString().find("Load Error"), std::string::npos);
   // The dialog started in the project folder: no value file was used yet.

@@ -42,12 +42,12 @@ LiveLayout MonitorLiveLayout(const StructPack& monitor) {
 bool LoadProjectMemory(const std::filesystem::path& projectDir, const std::filesystem::path& values,
                        InfoFields& info, DeviceMemory& memory, std::string& error) {
   DataSet data = CreateDataSet();
-  if (LoadValToSendSet(values, data.vts) != 1) {
-    error = "cannot read the value file " + values.string();
+  if (auto loaded = LoadValToSendSet(values, data.vts); !loaded) {
+    error = "cannot read the value file " + values.string() + ": " + loaded.message();
     return false;
   }
-  if (const int rc = UpdateDataSet(data, projectDir); rc != kVtsOk) {
-    error = values.string() + ": " + GetValToSendErrorString(rc);
+  if (auto attached = UpdateDataSet(data, projectDir); !attached) {
+    error = values.string() + ": " + attached.message();
     return false;
   }
   const PackHeader& mon = data.config.monitor.header;
