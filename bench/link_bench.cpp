@@ -228,7 +228,7 @@ void TraceTable(tavomark::link::ProtocolEngine& engine, int32_t port, int rounds
     for (const bool write : {false, true}) {
       double none = 1e30, off = 1e30, on = 1e30;
       const auto run = [&] {
-        return TimeEach(count, [&] { return write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block); });
+        return TimeEach(count, [&] { return write ? engine.TlinkSendData(1, block).ok() : engine.TlinkReceiveData(1, block).ok(); });
       };
       for (int r = 0; r < rounds; ++r) {
         if (!engine.TlinkOpenComm(port, kDevice, liveSize)) throw std::runtime_error("cannot connect");
@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
           transport->CloseCommPort();
           if (!engine.TlinkOpenComm(port, kDevice, liveSize)) throw std::runtime_error("cannot connect");
           best.engine = std::min(best.engine, TimeEach(count, [&] {
-                                   return write ? engine.TlinkSendData(1, block) : engine.TlinkReceiveData(1, block);
+                                   return write ? engine.TlinkSendData(1, block).ok() : engine.TlinkReceiveData(1, block).ok();
                                  }));
           engine.TlinkCloseComm();
         }

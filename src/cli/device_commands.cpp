@@ -246,7 +246,8 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
 
   CLI::App* read = add("read", "Read LEN bytes of BLOCK into FILE", [options](ProtocolEngine& engine, uint8_t) {
     std::vector<uint8_t> bytes(options->length);
-    if (!engine.TlinkReceiveData(options->wireId, bytes)) return Failed();
+    if (auto received = engine.TlinkReceiveData(options->wireId, bytes); !received)
+      return Failed((std::string(kCommError) + ": " + received.message()).c_str());
     const auto saved = SaveFileAtomically(options->file, [&bytes](std::FILE* f) {
       return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     });

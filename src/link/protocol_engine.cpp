@@ -170,10 +170,12 @@ bool ProtocolEngine::AnyPending() const {
 }
 
 template <typename Params>
-void ProtocolEngine::Reply(Slot<Params>& slot, bool result, const std::vector<uint8_t>* live) {
+void ProtocolEngine::Reply(Slot<Params>& slot, bool result, const std::vector<uint8_t>* live,
+                           const std::string* failure) {
   if (!Pending(slot)) return;
   Answer& answer = *slot.answer;
   answer.result = result;
+  if (failure != nullptr && !result) answer.failure = *failure;
   answer.liveSize = m_liveSize.load(std::memory_order_relaxed);
   if (live != nullptr) answer.live = *live;
   // The answer is complete before the caller can see it done.
@@ -194,18 +196,25 @@ bool ProtocolEngine::TlinkCloseComm() {
   return Post(m_close, NoParams{}, answer);
 }
 
-bool ProtocolEngine::TlinkSendData(uint16_t blockId, std::span<const uint8_t> data) {
-  Answer answer;
-  return Post(m_send, SendParams{blockId, data}, answer);
+Result<void> ProtocolEngine::TransferResult(bool ok, const Answer& answer) {
+  if (ok) return {};
+  return Fail(answer.failure.empty() ? "no connection to the device" : answer.failure);
 }
 
-bool ProtocolEngine::TlinkReceiveData(uint16_t blockId, std::span<uint8_t> buffer) {
+Result<void> ProtocolEngine::TlinkSendData(uint16_t blockId, std::span<const uint8_t> data) {
   Answer answer;
-  return Post(m_receive, ReceiveParams{blockId, buffer}, answer);
+  const bool ok = Post(m_send, SendParams{blockId, data}, answer);
+  return TransferResult(ok, answer);
+}
+
+Result<void> ProtocolEngine::TlinkReceiveData(uint16_t blockId, std::span<uint8_t> buffer) {
+  Answer answer;
+  const bool ok = Post(m_receive, ReceiveParams{blockId, buffer}, answer);
+  return TransferResult(ok, answer);
 }
 
 bool ProtocolEngine::TlinkGetErrorList(std::span<uint8_t, kErrorListBytes> buffer) {
-  return TlinkReceiveData(kBlockErrorList, buffer);
+  return TlinkReceiveData(kBlockErrorList, buffer).ok();
 }
 
 bool ProtocolEngine::TlinkSetTestOneShot(uint8_t first, uint8_t second) {
@@ -296,7 +305,7 @@ void ProtocolEngine::TlinkProtHandler() {
     case kStateSending:
       if (Pending(m_send)) {
         m_lastOk = m_frames->SendData(m_device, m_send.params.blockId, m_send.params.data);
-        Reply(m_send, m_lastOk);
+        Reply(m_send, m_lastOk, nullptr, &m_frames->LastFailure());
         // The device renames its data set when a block is written.
         (void)RefreshInfoData();
         std::string name;
@@ -324,7 +333,7 @@ void ProtocolEngine::TlinkProtHandler() {
     case kStateReceiving:
       if (Pending(m_receive)) {
         m_lastOk = m_frames->RequestData(m_device, m_receive.params.blockId, m_receive.params.buffer);
-        Reply(m_receive, m_lastOk);
+        Reply(m_receive, m_lastOk, nullptr, &m_frames->LastFailure());
       }
       m_state.store(kStateReady, std::memory_order_release);
       break;

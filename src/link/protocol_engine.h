@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "result.h"
+
 #include "port_table.h"
 #include "port_transport.h"
 #include "protocol_frames.h"
@@ -113,8 +115,10 @@ class ProtocolEngine {
   // own parameters, so every caller gets its own answer.
   [[nodiscard]] bool TlinkOpenComm(int32_t port, uint16_t deviceNumber, uint8_t& liveSize);
   bool TlinkCloseComm();
-  [[nodiscard]] bool TlinkSendData(uint16_t blockId, std::span<const uint8_t> data);
-  [[nodiscard]] bool TlinkReceiveData(uint16_t blockId, std::span<uint8_t> buffer);
+  // A failed transfer says why: the block, the byte it stopped at and what
+  // the last frame did, or that there is no connection.
+  Result<void> TlinkSendData(uint16_t blockId, std::span<const uint8_t> data);
+  Result<void> TlinkReceiveData(uint16_t blockId, std::span<uint8_t> buffer);
   [[nodiscard]] bool TlinkGetErrorList(std::span<uint8_t, kErrorListBytes> buffer);
   [[nodiscard]] bool TlinkSetTestOneShot(uint8_t first, uint8_t second);
   [[nodiscard]] bool TlinkSetFunction(uint8_t mode, uint8_t value);
@@ -152,6 +156,7 @@ class ProtocolEngine {
     bool result = false;
     uint8_t liveSize = 0;
     std::vector<uint8_t> live;
+    std::string failure;  // why a block transfer failed
   };
   struct OpenParams {
     int32_t port = 0;
@@ -183,7 +188,10 @@ class ProtocolEngine {
   static bool Pending(const Slot<Params>& slot);
   [[nodiscard]] bool AnyPending() const;
   template <typename Params>
-  void Reply(Slot<Params>& slot, bool result, const std::vector<uint8_t>* live = nullptr);
+  void Reply(Slot<Params>& slot, bool result, const std::vector<uint8_t>* live = nullptr,
+             const std::string* failure = nullptr);
+  // What a failed block request tells its caller.
+  static Result<void> TransferResult(bool ok, const Answer& answer);
 
   void RunTicks();
   void EnsureTransport();

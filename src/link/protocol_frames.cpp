@@ -50,6 +50,7 @@ bool FrameLink::TxCommand(uint16_t device, uint8_t cmd, std::span<const uint8_t>
   m_frame[kFrameHeaderBytes + len] = FrameChecksum(std::span(m_frame).subspan(2, 4 + len));
   const std::span<const uint8_t> frame = std::span(m_frame).first(kFrameHeaderBytes + len + 1);
   const bool written = m_transport.WriteFrame(frame);
+  m_lastOutcome = written ? TraceOutcome::kSent : TraceOutcome::kWriteFailed;
   if (FrameTrace* trace = m_traceHook->load(std::memory_order_acquire)) {
     trace->Push(MakeTraceFrame(trace->Now(), TraceDirection::kSent, cmd, device, static_cast<uint8_t>(len),
                                ChecksumState::kOk, written ? TraceOutcome::kSent : TraceOutcome::kWriteFailed,
@@ -91,6 +92,7 @@ int FrameLink::RxResponse(uint16_t device, uint8_t cmd, std::span<uint8_t> buffe
   std::array<uint8_t, kFrameHeaderBytes> header{};
   std::size_t headerBytes = 0;
   const auto traced = [&](int result, TraceOutcome outcome, std::span<const uint8_t> body = {}) {
+    m_lastOutcome = outcome;
     if (trace != nullptr) TraceReply(*trace, device, cmd, std::span(header).first(headerBytes), body, outcome);
     return result;
   };
@@ -224,13 +226,22 @@ bool FrameLink::GetDataName(uint16_t device, std::string& text, uint8_t index) {
   return TxCommand(device, kCmdGetDataName, request) && ReceiveText(device, kCmdGetDataName, text);
 }
 
+bool FrameLink::FailTransfer(uint16_t blockId, std::size_t offset, std::size_t size, const char* what) {
+  // A reply that passed its checks but held too little still fails.
+  if (what == nullptr) what = m_lastOutcome == TraceOutcome::kAnswered ? "short answer" : TraceOutcomeName(m_lastOutcome);
+  m_failure = "block " + std::to_string(blockId) + " at byte " + std::to_string(offset) + " of " +
+              std::to_string(size) + ": " + what;
+  return false;
+}
+
 bool FrameLink::RequestData(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer) {
-  if (buffer.size() > 0xFFFF) return false;
+  m_failure.clear();
+  if (buffer.size() > 0xFFFF) return FailTransfer(blockId, 0, buffer.size(), "more than 65535 bytes");
   for (std::size_t offset = 0; offset < buffer.size();) {
     const std::size_t piece = std::min(buffer.size() - offset, kMaxPieceBytes);
     if (!ReadBlock(device, blockId, buffer.subspan(offset, piece), static_cast<uint8_t>(piece),
                    static_cast<uint16_t>(offset), false)) {
-      return false;
+      return FailTransfer(blockId, offset, buffer.size());
     }
     offset += piece;
   }
@@ -242,13 +253,14 @@ bool FrameLink::RequestDataOldelim(uint16_t device, uint16_t blockId, std::span<
 }
 
 bool FrameLink::SendData(uint16_t device, uint16_t blockId, std::span<const uint8_t> data) {
-  if (data.size() > 0xFFFF) return false;
+  m_failure.clear();
+  if (data.size() > 0xFFFF) return FailTransfer(blockId, 0, data.size(), "more than 65535 bytes");
   const double start = m_clock();
   int result = InitSendBlock(device, blockId, static_cast<uint16_t>(data.size()), false);
   while (result == kRxNothing && m_clock() - start < kSendWindowSeconds) {
     result = InitSendBlock(device, blockId, static_cast<uint16_t>(data.size()), true);
   }
-  if (result != kRxValid) return false;
+  if (result != kRxValid) return FailTransfer(blockId, 0, data.size());
 
   for (std::size_t offset = 0; offset < data.size();) {
     const std::size_t piece = std::min(data.size() - offset, kMaxPieceBytes);
@@ -259,7 +271,8 @@ bool FrameLink::SendData(uint16_t device, uint16_t blockId, std::span<const uint
     while (result == kRxNothing && m_clock() - pieceStart < kSendWindowSeconds) {
       result = SendBlock(device, chunk, count, true);
     }
-    if (result != kRxValid || count != offset + piece) return false;
+    if (result != kRxValid) return FailTransfer(blockId, offset, data.size());
+    if (count != offset + piece) return FailTransfer(blockId, offset, data.size(), "the device counted other bytes");
     offset += piece;
   }
   return true;

@@ -107,8 +107,12 @@ class FrameLink {
   [[nodiscard]] bool RequestData(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer);
   [[nodiscard]] bool RequestDataOldelim(uint16_t device, uint16_t blockId, std::span<uint8_t> buffer);
   [[nodiscard]] bool SendData(uint16_t device, uint16_t blockId, std::span<const uint8_t> data);
+  // Why the last block transfer failed: the block, the byte it stopped at and
+  // what the last frame did ("block 2 at byte 128 of 200: time-out").
+  [[nodiscard]] const std::string& LastFailure() const { return m_failure; }
 
  private:
+  bool FailTransfer(uint16_t blockId, std::size_t offset, std::size_t size, const char* what = nullptr);
   [[nodiscard]] bool ReceiveText(uint16_t device, uint8_t cmd, std::string& text);
   [[nodiscard]] int Fail();
   void TraceReply(FrameTrace& trace, uint16_t device, uint8_t cmd, std::span<const uint8_t> header,
@@ -120,6 +124,8 @@ class FrameLink {
   const std::atomic<FrameTrace*>* m_traceHook;
   // One buffer serves both directions: a 135-byte request or a 241-byte reply body.
   std::array<uint8_t, 256> m_frame{};
+  TraceOutcome m_lastOutcome = TraceOutcome::kSent;  // what the last frame sent or read did
+  std::string m_failure;
 };
 
 // The 8-bit sum of the bytes.

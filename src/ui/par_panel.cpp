@@ -474,8 +474,8 @@ void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks,
   job.blocks = std::move(blocks);
   job.config = &m_context.dataSet.config;
   DeviceIo io;
-  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer); };
-  io.send = [&engine](uint16_t id, std::span<const uint8_t> data) { return engine.TlinkSendData(id, data); };
+  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer).ok(); };
+  io.send = [&engine](uint16_t id, std::span<const uint8_t> data) { return engine.TlinkSendData(id, data).ok(); };
   SettingsBlock& settings = m_context.settings;
   const SafeWriteOutcome outcome = RunSafeWrite(job, io, [&](const SafeWriteOutcome& found) {
     if (!settings.askBeforeSend) return true;
@@ -523,11 +523,13 @@ void ParPanel::ReadPages(const std::vector<Block>& pages, const char* title) {
   // way leaves the device images as they were.
   std::vector<DeviceData> arrived;
   bool received = true;
+  std::string why;
   for (Block block : pages) {
     DeviceData data = GetIndexedDeviceData(m_devices, block);
     std::fill(data.buffer.begin(), data.buffer.end(), uint8_t{0});
-    if (!m_context.engine.TlinkReceiveData(GetDataType(block), data.All())) {
+    if (auto read = m_context.engine.TlinkReceiveData(GetDataType(block), data.All()); !read) {
       received = false;
+      why = read.message();
       break;
     }
     arrived.push_back(std::move(data));
@@ -555,7 +557,7 @@ void ParPanel::ReadPages(const std::vector<Block>& pages, const char* title) {
     }
   }
   operation.RestoreCursor();
-  m_context.services.MessagePopup(title, text);
+  m_context.services.MessagePopup(title, text, why);
 }
 
 void ParPanel::TabChange(ParSide side) {

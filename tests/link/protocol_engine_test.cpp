@@ -149,6 +149,23 @@ TEST_F(EngineTest, RequestIsTakenOnOneTickAndRunOnTheNext) {
   EXPECT_EQ(buffer, device.blocks[1]);
 }
 
+// A failed transfer names the block, the byte it stopped at and what the
+// last frame did.
+TEST_F(EngineTest, FailedTransfersSayWhereAndWhy) {
+  Bytes buffer(300);
+  EXPECT_EQ(engine->TlinkReceiveData(1, buffer).message(), "no connection to the device");
+  ASSERT_TRUE(Connect());
+  device.blocks[1] = Bytes(300, 7);
+  device.countError = 1;
+  EXPECT_EQ(engine->TlinkSendData(2, Bytes(20, 4)).message(),
+            "block 2 at byte 0 of 20: the device counted other bytes");
+  device.countError = 0;
+  device.repliesLeft = 1;
+  const Result<void> read = engine->TlinkReceiveData(1, buffer);
+  EXPECT_FALSE(read);
+  EXPECT_EQ(read.message(), "block 1 at byte 128 of 300: time-out");
+}
+
 TEST_F(EngineTest, SendAndLivePostedTogetherAreServedSendFirst) {
   ASSERT_TRUE(Connect());
   device.commands.clear();
@@ -169,7 +186,7 @@ TEST_F(EngineTest, SecondRequestOfSameKindGetsItsOwnAnswer) {
   Bytes first(16);
   Bytes second(16);
   bool secondOk = false;
-  waiter.beforeTick = [&] { secondOk = engine->TlinkReceiveData(2, second); };
+  waiter.beforeTick = [&] { secondOk = engine->TlinkReceiveData(2, second).ok(); };
   EXPECT_TRUE(engine->TlinkReceiveData(1, first));
   EXPECT_TRUE(secondOk);
   EXPECT_EQ(first, device.blocks[1]);
