@@ -104,6 +104,10 @@ MainPanel::MainPanel(PanelContext& context, QWidget* parent)
 }
 
 void MainPanel::BuildMenus() {
+  // The bar belongs to the panel's layout: a desktop's global menu bar would
+  // take it out of the window (and asking the session bus for one costs the
+  // start a few milliseconds).
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   auto* bar = new QMenuBar(this);
   bar->setObjectName("menuBar");
   m_form->mainLayout->setMenuBar(bar);
