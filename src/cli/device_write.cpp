@@ -85,8 +85,8 @@ bool WriteBlockSafely(const std::filesystem::path& projectDir, link::ProtocolEng
   job.config = described ? &data.config : nullptr;
   job.dryRun = dryRun;
   DeviceIo io;
-  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer).ok(); };
-  io.send = [&engine](uint16_t id, std::span<const uint8_t> bytes) { return engine.TlinkSendData(id, bytes).ok(); };
+  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer); };
+  io.send = [&engine](uint16_t id, std::span<const uint8_t> bytes) { return engine.TlinkSendData(id, bytes); };
   // Scripts get no question: the list goes to standard error and the write
   // goes ahead.
   const SafeWriteOutcome outcome = RunSafeWrite(job, io, [](const SafeWriteOutcome& o) {
@@ -114,7 +114,7 @@ bool WriteBlockSafely(const std::filesystem::path& projectDir, link::ProtocolEng
     case SafeWriteResult::kReadFailed:
     case SafeWriteResult::kSendFailed:
     case SafeWriteResult::kReadBackFailed:
-      std::cerr << kCommError << "\n";
+      std::cerr << kCommError << (outcome.detail.empty() ? "" : ": " + outcome.detail) << "\n";
       return false;
   }
   return false;

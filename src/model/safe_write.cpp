@@ -45,8 +45,9 @@ SafeWriteOutcome RunSafeWrite(SafeWriteJob& job, const DeviceIo& io,
   SafeWriteOutcome outcome;
   for (BlockWrite& b : job.blocks) {
     b.held.assign(b.image.size(), 0);
-    if (!io.read(b.block, b.held)) {
+    if (auto read = io.read(b.block, b.held); !read) {
       outcome.result = SafeWriteResult::kReadFailed;
+      outcome.detail = read.message();
       return outcome;
     }
   }
@@ -88,13 +89,15 @@ SafeWriteOutcome RunSafeWrite(SafeWriteJob& job, const DeviceIo& io,
   (void)PruneDeviceBackups(job.projectDir, job.backupKey);
 
   for (const BlockWrite& b : job.blocks) {
-    if (!io.send(b.block, b.image)) {
+    if (auto sent = io.send(b.block, b.image); !sent) {
       outcome.result = SafeWriteResult::kSendFailed;
+      outcome.detail = sent.message();
       return outcome;
     }
     std::vector<uint8_t> back(b.image.size(), 0);
-    if (!io.read(b.block, back)) {
+    if (auto read = io.read(b.block, back); !read) {
       outcome.result = SafeWriteResult::kReadBackFailed;
+      outcome.detail = read.message();
       return outcome;
     }
     if (back != b.image) {

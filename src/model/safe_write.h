@@ -18,6 +18,7 @@
 
 #include "config_set.h"
 #include "device_image.h"
+#include "result.h"
 #include "value_diff.h"
 #include "value_set.h"
 
@@ -62,9 +63,11 @@ struct SafeWriteOutcome {
   std::string detail;             // why a step failed
 };
 
+// The device's block transfers; a failure says why, and the outcome's detail
+// passes it on.
 struct DeviceIo {
-  std::function<bool(uint16_t block, std::span<uint8_t> buffer)> read;
-  std::function<bool(uint16_t block, std::span<const uint8_t> data)> send;
+  std::function<Result<void>(uint16_t block, std::span<uint8_t> buffer)> read;
+  std::function<Result<void>(uint16_t block, std::span<const uint8_t> data)> send;
 };
 
 // Runs the steps above; confirm sees the comparison and says whether to send

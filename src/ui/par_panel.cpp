@@ -474,8 +474,8 @@ void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks,
   job.blocks = std::move(blocks);
   job.config = &m_context.dataSet.config;
   DeviceIo io;
-  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer).ok(); };
-  io.send = [&engine](uint16_t id, std::span<const uint8_t> data) { return engine.TlinkSendData(id, data).ok(); };
+  io.read = [&engine](uint16_t id, std::span<uint8_t> buffer) { return engine.TlinkReceiveData(id, buffer); };
+  io.send = [&engine](uint16_t id, std::span<const uint8_t> data) { return engine.TlinkSendData(id, data); };
   SettingsBlock& settings = m_context.settings;
   const SafeWriteOutcome outcome = RunSafeWrite(job, io, [&](const SafeWriteOutcome& found) {
     if (!settings.askBeforeSend) return true;
@@ -511,7 +511,7 @@ void ParPanel::WriteBlocks(Operation& operation, std::vector<BlockWrite> blocks,
     case SafeWriteResult::kReadFailed:
     case SafeWriteResult::kSendFailed:
     case SafeWriteResult::kReadBackFailed:
-      m_context.services.MessagePopup(title, kCommError);
+      m_context.services.MessagePopup(title, kCommError, outcome.detail);
       break;
   }
 }

@@ -101,15 +101,15 @@ struct FakeBlockDevice {
   int sends = 0;
   DeviceIo Io() {
     DeviceIo io;
-    io.read = [this](uint16_t, std::span<uint8_t> buffer) {
-      if (readFails || buffer.size() != memory.size()) return false;
+    io.read = [this](uint16_t, std::span<uint8_t> buffer) -> Result<void> {
+      if (readFails || buffer.size() != memory.size()) return Fail("no answer");
       std::copy(memory.begin(), memory.end(), buffer.begin());
-      return true;
+      return {};
     };
-    io.send = [this](uint16_t, std::span<const uint8_t> data) {
+    io.send = [this](uint16_t, std::span<const uint8_t> data) -> Result<void> {
       ++sends;
       if (!forget) memory.assign(data.begin(), data.end());
-      return true;
+      return {};
     };
     return io;
   }
@@ -143,6 +143,9 @@ TEST_P(SafeWriteSteps, NothingIsSentUnlessAskedAndAWriteIsCheckedAfterwards) {
     return c.confirm;
   });
   EXPECT_EQ(outcome.result, c.result);
+  if (c.readFails) {
+    EXPECT_EQ(outcome.detail, "no answer") << "the transfer's reason is passed on";
+  }
   EXPECT_EQ(device.sends, c.sends);
   EXPECT_EQ(!ListDeviceBackups(m_dir, "dev9-sn0.0").empty(), c.backedUp);
   EXPECT_LE(asked, 1);

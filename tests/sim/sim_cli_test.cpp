@@ -165,7 +165,8 @@ TEST_F(SimCli, MiscountedWriteFailsWithExitCodeOne) {
   EXPECT_EQ(run.exitCode, 1);
   // The list of what differs comes first; nothing about the sample block is
   // described by a configuration, so it is counted in bytes.
-  EXPECT_TRUE(run.err.ends_with("\nCommunication Error\n")) << run.err;
+  EXPECT_TRUE(run.err.ends_with("\nCommunication Error: block 1 at byte 0 of 10: the device counted other bytes\n"))
+      << run.err;
 }
 
 }  // namespace
