@@ -18,7 +18,9 @@
 // optional.
 
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -36,83 +38,79 @@ inline constexpr uint16_t kParamWireId = 1;
 inline constexpr uint16_t kCalibWireId = 2;
 inline constexpr uint16_t kInfoWireId = 3;
 
-// The tab of a configuration set, of the configuration editor and of the
-// parameter panel's pages.
-[[nodiscard]] constexpr int TabOfBlock(Block block) {
-  switch (block) {
-    case Block::Parameters: return 0;
-    case Block::Information: return 1;
-    case Block::Calibration: return 2;
-    case Block::Monitor: return 3;
-  }
-  assert(false && "not a block");
-  return 0;
+// The table above, one row per Block in the enum's order.
+struct BlockRow {
+  Block block;
+  int tab;
+  uint16_t wireId;  // 0: none
+  const char* name;
+  const char* word;
+};
+inline constexpr BlockRow kBlockRows[] = {
+    {Block::Parameters, 0, kParamWireId, "parameters", "param"},
+    {Block::Information, 1, kInfoWireId, "information", "info"},
+    {Block::Calibration, 2, kCalibWireId, "calibration", "calib"},
+    {Block::Monitor, 3, 0, "monitor", "monitor"},
+};
+
+[[nodiscard]] constexpr const BlockRow& RowOfBlock(Block block) {
+  const auto index = static_cast<std::size_t>(block);
+  assert(index < std::size(kBlockRows) && "not a block");
+  return kBlockRows[index < std::size(kBlockRows) ? index : 0];
 }
 
+// The tab of a configuration set, of the configuration editor and of the
+// parameter panel's pages.
+[[nodiscard]] constexpr int TabOfBlock(Block block) { return RowOfBlock(block).tab; }
+
 [[nodiscard]] constexpr Block BlockOfTab(int tab) {
-  assert(tab >= 0 && tab <= 3 && "not a block's tab");
-  switch (tab) {
-    case 0: return Block::Parameters;
-    case 1: return Block::Information;
-    case 3: return Block::Monitor;
-    default: return Block::Calibration;
-  }
+  for (const BlockRow& row : kBlockRows)
+    if (row.tab == tab) return row.block;
+  assert(false && "not a block's tab");
+  return Block::Calibration;
 }
 
 // Whether the device holds the block (everything but the monitor).
-[[nodiscard]] constexpr bool IsDeviceBlock(Block block) { return block != Block::Monitor; }
+[[nodiscard]] constexpr bool IsDeviceBlock(Block block) { return RowOfBlock(block).wireId != 0; }
 
 // The block id on the wire of a device block.
 [[nodiscard]] constexpr uint16_t WireIdOfBlock(Block block) {
   assert(IsDeviceBlock(block) && "the monitor has no wire block");
-  switch (block) {
-    case Block::Parameters: return kParamWireId;
-    case Block::Information: return kInfoWireId;
-    case Block::Calibration: return kCalibWireId;
-    case Block::Monitor: break;
-  }
-  return 0;
+  return RowOfBlock(block).wireId;
 }
 
 // The device block of a wire id; none for any other id (the error list among them).
 [[nodiscard]] constexpr std::optional<Block> BlockOfWireId(uint16_t id) {
-  switch (id) {
-    case kParamWireId: return Block::Parameters;
-    case kInfoWireId: return Block::Information;
-    case kCalibWireId: return Block::Calibration;
-    default: return std::nullopt;
-  }
+  for (const BlockRow& row : kBlockRows)
+    if (row.wireId != 0 && row.wireId == id) return row.block;
+  return std::nullopt;
 }
 
 // As messages name the block: "parameters", "information", "calibration", "monitor".
-[[nodiscard]] constexpr const char* BlockName(Block block) {
-  switch (block) {
-    case Block::Parameters: return "parameters";
-    case Block::Information: return "information";
-    case Block::Calibration: return "calibration";
-    case Block::Monitor: return "monitor";
-  }
-  assert(false && "not a block");
-  return "";
-}
+[[nodiscard]] constexpr const char* BlockName(Block block) { return RowOfBlock(block).name; }
 
 // The block's word in tavomark-cli ("param", "info", "calib", "monitor").
-[[nodiscard]] constexpr const char* BlockWord(Block block) {
-  switch (block) {
-    case Block::Parameters: return "param";
-    case Block::Information: return "info";
-    case Block::Calibration: return "calib";
-    case Block::Monitor: return "monitor";
-  }
-  assert(false && "not a block");
-  return "";
-}
+[[nodiscard]] constexpr const char* BlockWord(Block block) { return RowOfBlock(block).word; }
 
 // The block a word names; none for any other word.
 [[nodiscard]] constexpr std::optional<Block> BlockOfWord(std::string_view word) {
-  for (Block block : kConfigBlocks)
-    if (word == BlockWord(block)) return block;
+  for (const BlockRow& row : kBlockRows)
+    if (word == row.word) return row.block;
   return std::nullopt;
+}
+
+// The member of a set (value set, device set, configuration set) that holds a
+// device block: every such set names them param, info and calib.
+template <typename Set>
+[[nodiscard]] constexpr auto& DeviceBlockOf(Set& set, Block block) {
+  assert(IsDeviceBlock(block) && "the set holds no monitor block");
+  switch (block) {
+    case Block::Parameters: return set.param;
+    case Block::Information: return set.info;
+    case Block::Calibration:
+    case Block::Monitor: break;
+  }
+  return set.calib;
 }
 
 }  // namespace tavomark

@@ -1,6 +1,5 @@
 #include "config_set.h"
 
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -70,18 +69,11 @@ bool IsNewConfigSet(const ConfigSet& set) {
 }
 
 StructPack& GetTabIndexedStruct(ConfigSet& set, Block block) {
-  switch (block) {
-    case Block::Parameters: return set.param;
-    case Block::Information: return set.info;
-    case Block::Calibration: return set.calib;
-    case Block::Monitor: return set.monitor;
-  }
-  assert(false && "not a block");
-  return set.calib;
+  return block == Block::Monitor ? set.monitor : DeviceBlockOf(set, block);
 }
 
 const StructPack& GetTabIndexedStruct(const ConfigSet& set, Block block) {
-  return GetTabIndexedStruct(const_cast<ConfigSet&>(set), block);
+  return block == Block::Monitor ? set.monitor : DeviceBlockOf(set, block);
 }
 
 // ---- text-mode translation --------------------------------------------------------

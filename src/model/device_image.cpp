@@ -1,7 +1,6 @@
 #include "device_image.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "bytes.h"
@@ -39,20 +38,9 @@ void DisposeDeviceSet(DeviceSet& set) {
   DisposeDeviceData(set.calib);
 }
 
-DeviceData& GetIndexedDeviceData(DeviceSet& set, Block block) {
-  assert(IsDeviceBlock(block) && "a device set holds no monitor image");
-  switch (block) {
-    case Block::Parameters: return set.param;
-    case Block::Information: return set.info;
-    case Block::Calibration:
-    case Block::Monitor: break;
-  }
-  return set.calib;
-}
+DeviceData& GetIndexedDeviceData(DeviceSet& set, Block block) { return DeviceBlockOf(set, block); }
 
-const DeviceData& GetIndexedDeviceData(const DeviceSet& set, Block block) {
-  return GetIndexedDeviceData(const_cast<DeviceSet&>(set), block);
-}
+const DeviceData& GetIndexedDeviceData(const DeviceSet& set, Block block) { return DeviceBlockOf(set, block); }
 
 uint16_t ImageChecksumWord(std::span<const uint8_t> image) {
   uint16_t sum = 0;

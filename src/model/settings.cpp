@@ -195,24 +195,15 @@ class TextReader {
       m_damaged = true;
     }
   }
-  void ReadTimerPeriod(int& field) {
-    const std::optional<std::string> value = m_file.Find(kView, "MainTimerMs");
+  // An integer entry within min..max; anything else is damage.
+  template <typename Int>
+  void ReadInteger(const char* section, const char* key, int64_t min, int64_t max, Int& field) {
+    const std::optional<std::string> value = m_file.Find(section, key);
     if (!value) return;
-    int64_t period = 0;
+    int64_t number = 0;
     std::string error;
-    if (ParseStrictInteger(*value, "MainTimerMs", kMinMainTimerMs, kMaxMainTimerMs, period, error)) {
-      field = static_cast<int>(period);
-    } else {
-      m_damaged = true;
-    }
-  }
-  void ReadPort(int16_t& field) {
-    const std::optional<std::string> value = m_file.Find(kPort, "Selector");
-    if (!value) return;
-    int64_t port = 0;
-    std::string error;
-    if (ParseStrictInteger(*value, "Selector", -2, 255, port, error)) {
-      field = static_cast<int16_t>(port);
+    if (ParseStrictInteger(*value, key, min, max, number, error)) {
+      field = static_cast<Int>(number);
     } else {
       m_damaged = true;
     }
@@ -227,7 +218,7 @@ class TextReader {
 
 void ReadText(std::string_view text, SettingsBlock& settings, bool& damaged) {
   TextReader reader(text);
-  reader.ReadPort(settings.portIndex);
+  reader.ReadInteger(kPort, "Selector", -2, 255, settings.portIndex);
   for (const PathKey& p : kPathKeys) reader.ReadText(kRecent, p.key, kSettingsMaxPathChars, settings.*p.field);
   for (std::size_t i = 1; i <= kMaxRecentValueFiles; ++i) {
     const std::string key = "ValueFile" + std::to_string(i);
@@ -241,7 +232,7 @@ void ReadText(std::string_view text, SettingsBlock& settings, bool& damaged) {
   for (const FolderKey& f : kFolderKeys)
     reader.ReadText(kFolders, f.key, kSettingsMaxPathChars, settings.folders.*f.field);
   for (const FlagKey& f : kFlagKeys) reader.ReadFlag(f.key, settings.*f.field);
-  reader.ReadTimerPeriod(settings.mainTimerMs);
+  reader.ReadInteger(kView, "MainTimerMs", kMinMainTimerMs, kMaxMainTimerMs, settings.mainTimerMs);
   damaged = reader.Damaged();
 }
 

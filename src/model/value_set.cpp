@@ -1,6 +1,5 @@
 #include "value_set.h"
 
-#include <cassert>
 #include <cstring>
 #include <utility>
 
@@ -101,20 +100,9 @@ std::span<const uint8_t> GetValToSendRecord(const Pack& pack, std::size_t positi
   return pack.Item(position);
 }
 
-Pack& GetTabIndexedValToSendPack(ValToSendSet& set, Block block) {
-  assert(IsDeviceBlock(block) && "a value set keeps no monitor values");
-  switch (block) {
-    case Block::Parameters: return set.param;
-    case Block::Information: return set.info;
-    case Block::Calibration:
-    case Block::Monitor: break;
-  }
-  return set.calib;
-}
+Pack& GetTabIndexedValToSendPack(ValToSendSet& set, Block block) { return DeviceBlockOf(set, block); }
 
-const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, Block block) {
-  return GetTabIndexedValToSendPack(const_cast<ValToSendSet&>(set), block);
-}
+const Pack& GetTabIndexedValToSendPack(const ValToSendSet& set, Block block) { return DeviceBlockOf(set, block); }
 
 bool IsCoherentValToSendSet(const ValToSendSet& set) {
   const uint16_t code = set.param.header.codeProj;
